@@ -1,0 +1,3 @@
+#include "helpers/version/Version.h"
+
+const char* QuarrowVersion() { return QUARROW_VERSION; }
