@@ -1,0 +1,426 @@
+#include "helpers/PathHelpers.h"
+#include "helpers/Registry.h"
+#include "helpers/ShellCommand.h"
+#include "helpers/UserFolders.h"
+#include "helpers/WException.h"
+#include "helpers/WinDirectory.h"
+#include "support/Sandbox.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <vector>
+
+using namespace HELPERS;
+namespace fs = std::filesystem;
+
+namespace {
+
+template <typename F>
+std::string ThrownText(F&& f)
+{
+    try {
+        f();
+    } catch (const WException& e) {
+        return e.what();
+    }
+    return "<nothing thrown>";
+}
+
+// ---- paths ----------------------------------------------------------------------------
+
+TEST(PathHelpers, JoinsFolderAndFileWithOneSeparator)
+{
+    struct Case {
+        const char* file;
+        const char* folder;
+        const char* expected;
+    };
+    for (const Case& c : std::vector<Case>{{"x.jpg", "/d", "/d/x.jpg"},
+                                           {"x.jpg", "/d/", "/d/x.jpg"},
+                                           {"", "/d", "/d/"},
+                                           {"x.jpg", "/", "/x.jpg"}}) {
+        EXPECT_EQ(GetFullFilePath(c.file, c.folder), c.expected) << c.file << " in " << c.folder;
+    }
+    EXPECT_EQ(ThrownText([] { GetFullFilePath("x.jpg", ""); }),
+              "Invalid foldername passed into GetFullFilePath");
+    EXPECT_EQ(ThrownText([] { FileExists("x.jpg", ""); }),
+              "Invalid foldername passed into GetFullFilePath");
+}
+
+TEST(PathHelpers, DirectoryPathAlwaysEndsInSeparator)
+{
+    struct Case {
+        const char* rel;
+        const char* prepend;
+        const char* expected;
+    };
+    for (const Case& c : std::vector<Case>{{"sub", "/d", "/d/sub/"},
+                                           {"sub", "/d/", "/d/sub/"},
+                                           {"sub/", "/d", "/d/sub/"},
+                                           {"", "/d", "/d//"},
+                                           {"", "/d/", "/d//"}}) {
+        EXPECT_EQ(GetFullDirectoryPath(c.rel, c.prepend).GetPath(), c.expected)
+            << '"' << c.rel << "\" under " << c.prepend;
+    }
+    EXPECT_EQ(ThrownText([] { GetFullDirectoryPath("sub", ""); }),
+              "Invalid fullPrependPath passed into GetFullDirectoryPath");
+}
+
+TEST(PathHelpers, SplitsNameAtLastDot)
+{
+    struct Case {
+        const char* name;
+        const char* base;
+        const char* ext;
+    };
+    for (const Case& c : std::vector<Case>{{"a.jpg", "a", ".jpg"},
+                                           {"a.tar.gz", "a.tar", ".gz"},
+                                           {".profile", ".profile", ""},
+                                           {"name.", "name.", ""},
+                                           {"README", "README", ""},
+                                           {"..x", ".", ".x"},
+                                           {"", "", ""}}) {
+        std::string base = "junk", ext = "junk";
+        SplitFileName(c.name, base, ext);
+        EXPECT_EQ(base, c.base) << c.name;
+        EXPECT_EQ(ext, c.ext) << c.name;
+        EXPECT_EQ(GetFileExtension(c.name), c.ext) << c.name;
+    }
+}
+
+// ---- unique names ---------------------------------------------------------------------
+
+TEST(MakeUniqueFileName, TriesNameThenNumberedCandidatesInOrder)
+{
+    qtest::TempFolder dir;
+    struct Case {
+        std::vector<std::string> existing;
+        std::string name;
+        bool ok;
+        std::string expected;
+    };
+    std::vector<Case> cases{
+        {{}, "a.jpg", true, "a.jpg"},
+        {{"a.jpg"}, "a.jpg", true, "a(0).jpg"},
+        {{"a.jpg", "a(0).jpg"}, "a.jpg", true, "a(1).jpg"},
+        {{"a.jpg", "a(1).jpg"}, "a.jpg", true, "a(0).jpg"},
+        {{"README"}, "README", true, "README(0)"},
+        {{"a.tar.gz"}, "a.tar.gz", true, "a.tar(0).gz"},
+        {{}, "", false, ""},
+    };
+    for (const Case& c : cases) {
+        for (const auto& f : fs::directory_iterator(dir.Path()))
+            fs::remove(f.path());
+        for (const auto& e : c.existing)
+            dir.Write(e, "x");
+        std::string name = c.name;
+        EXPECT_EQ(MakeUniqueFileName(name, dir.Dir()), c.ok) << c.name;
+        EXPECT_EQ(name, c.expected) << c.name;
+    }
+}
+
+TEST(MakeUniqueFileName, GivesUpAfterHundredCandidates)
+{
+    qtest::TempFolder dir;
+    dir.Write("a.jpg", "x");
+    for (int i = 0; i <= 97; ++i)
+        dir.Write("a(" + std::to_string(i) + ").jpg", "x");
+
+    std::string name = "a.jpg";
+    EXPECT_TRUE(MakeUniqueFileName(name, dir.Dir()));
+    EXPECT_EQ(name, "a(98).jpg");
+
+    dir.Write("a(98).jpg", "x");
+    name = "a.jpg";
+    EXPECT_FALSE(MakeUniqueFileName(name, dir.Dir()));
+    // The last candidate is formed but never tested, even though it is free.
+    EXPECT_EQ(name, "a(99).jpg");
+    EXPECT_FALSE(dir.Has("a(99).jpg"));
+}
+
+TEST(FileExists, IsAnExactTestWithoutWildcards)
+{
+    qtest::TempFolder dir;
+    dir.Write("a.jpg", "x");
+    fs::create_symlink(dir.Path() / "missing-target", dir.Path() / "dangling");
+    EXPECT_TRUE(FileExists("a.jpg", dir.Dir()));
+    EXPECT_FALSE(FileExists("*.jpg", dir.Dir()));
+    EXPECT_FALSE(FileExists("a?jpg", dir.Dir()));
+    EXPECT_FALSE(FileExists("b.jpg", dir.Dir()));
+    // A dangling link still occupies the name.
+    EXPECT_TRUE(FileExists("dangling", dir.Dir()));
+}
+
+// ---- WinDirectory byte form -----------------------------------------------------------
+
+class MemoryStream : public IByteStream {
+public:
+    std::vector<unsigned char> bytes;
+    std::size_t pos = 0;
+    std::size_t writeLimit = SIZE_MAX;
+
+    bool Read(void* buffer, std::size_t count) override
+    {
+        if (bytes.size() - pos < count)
+            return false;
+        std::memcpy(buffer, bytes.data() + pos, count);
+        pos += count;
+        return true;
+    }
+    bool Write(const void* buffer, std::size_t count) override
+    {
+        if (bytes.size() + count > writeLimit)
+            return false;
+        const auto* p = static_cast<const unsigned char*>(buffer);
+        bytes.insert(bytes.end(), p, p + count);
+        return true;
+    }
+    void PutLength(std::uint32_t n) { Write(&n, sizeof n); }
+};
+
+TEST(WinDirectory, SavesLengthThenBytesAndLoadsThemBack)
+{
+    MemoryStream s;
+    WinDirectory dir("/home/u/Quarrow Downloads/");
+    ASSERT_TRUE(dir.Save(s));
+    ASSERT_EQ(s.bytes.size(), 4 + dir.GetPath().size());
+    std::uint32_t len = 0;
+    std::memcpy(&len, s.bytes.data(), 4);
+    EXPECT_EQ(len, dir.GetPath().size());
+    EXPECT_EQ(std::string(s.bytes.begin() + 4, s.bytes.end()), dir.GetPath());
+
+    WinDirectory back("/old/");
+    ASSERT_TRUE(back.Load(s));
+    EXPECT_EQ(back, dir);
+}
+
+TEST(WinDirectory, LoadRefusesTooLongOrShortInput)
+{
+    struct Case {
+        const char* what;
+        std::uint32_t announced;
+        std::size_t supplied;
+        bool ok;
+        std::string expected;
+    };
+    const std::string old = "/old/";
+    for (const Case& c : std::vector<Case>{
+             {"empty", 0, 0, true, ""},
+             {"at the limit", 260, 260, true, std::string(260, 'p')},
+             {"one past the limit", 261, 261, false, old},
+             {"truncated body", 10, 4, false, old},
+         }) {
+        MemoryStream s;
+        s.PutLength(c.announced);
+        s.bytes.insert(s.bytes.end(), c.supplied, 'p');
+        WinDirectory dir(old);
+        EXPECT_EQ(dir.Load(s), c.ok) << c.what;
+        EXPECT_EQ(dir.GetPath(), c.expected) << c.what;
+    }
+    MemoryStream none;
+    WinDirectory dir(old);
+    EXPECT_FALSE(dir.Load(none));
+    EXPECT_EQ(dir.GetPath(), old);
+}
+
+TEST(WinDirectory, SaveStopsAtFailedWrite)
+{
+    MemoryStream s;
+    s.writeLimit = 6;
+    EXPECT_FALSE(WinDirectory("/a/long/path/").Save(s));
+    MemoryStream full;
+    full.writeLimit = 2;
+    EXPECT_FALSE(WinDirectory("/a/").Save(full));
+    MemoryStream ok;
+    ok.writeLimit = 4;
+    EXPECT_TRUE(WinDirectory("").Save(ok));
+}
+
+// ---- shell execution ------------------------------------------------------------------
+
+// Puts a fake xdg-open first on PATH that records its arguments and working folder and
+// exits with the status held in a file.
+class FakeXdgOpen : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        const auto bin = dir.Path() / "bin";
+        fs::create_directories(bin);
+        std::ofstream script(bin / "xdg-open");
+        script << "#!/bin/sh\n"
+               << "pwd > '" << (dir.Path() / "cwd").string() << "'\n"
+               << "for a in \"$@\"; do printf '%s\\n' \"$a\"; done > '" << (dir.Path() / "args").string()
+               << "'\n"
+               << "exit $(cat '" << (dir.Path() / "status").string() << "')\n";
+        script.close();
+        fs::permissions(bin / "xdg-open", fs::perms::owner_all);
+        path = std::make_unique<qtest::ScopedEnv>("PATH", bin.string() + ":/usr/bin:/bin");
+    }
+    void SetStatus(int s) { dir.Write("status", std::to_string(s)); }
+
+    qtest::TempFolder dir;
+    std::unique_ptr<qtest::ScopedEnv> path;
+};
+
+TEST_F(FakeXdgOpen, MapsExitStatusToPlatformCodeAndMessage)
+{
+    struct Case {
+        int status;
+        const char* message; // null: success
+    };
+    for (const Case& c : std::vector<Case>{
+             {0, nullptr},
+             {2, "The specified file was not found"},
+             {3, "There is no application associated with the given file name extension. This "
+                 "error will also be returned if you attempt to print a file that is not printable"},
+             {1, "Unknown error while executing shell command!"},
+             {4, "Unknown error while executing shell command!"},
+         }) {
+        SetStatus(c.status);
+        if (!c.message) {
+            EXPECT_GT(ExecuteShellCommand(nullptr, "open", "/tmp/x.jpg", "", "", 1), 32);
+        } else {
+            EXPECT_EQ(ThrownText([] { ExecuteShellCommand(nullptr, "open", "/tmp/x.jpg", "", "", 1); }),
+                      c.message)
+                << "status " << c.status;
+        }
+    }
+}
+
+TEST_F(FakeXdgOpen, PassesTheTargetAsOneArgumentWithoutAShell)
+{
+    SetStatus(0);
+    const std::string target = "http://h/a b;$(touch pwned)|`x`&y.jpg";
+    ExecuteShellCommand(nullptr, "open", target, "", dir.Dir(), 1);
+    EXPECT_EQ(dir.Read("args"), target + "\n");
+    EXPECT_EQ(dir.Read("cwd"), dir.Path().string() + "\n");
+    EXPECT_FALSE(dir.Has("pwned"));
+}
+
+TEST(ShellErrorMessage, KeepsThePlatformTable)
+{
+    EXPECT_STREQ(ShellErrorMessage(42), "Unknown error while executing shell command!");
+    EXPECT_STREQ(ShellErrorMessage(0), "The operating system is out of memory or resources");
+    EXPECT_STREQ(ShellErrorMessage(32), "The specified dynamic-link library (DLL) was not found");
+    EXPECT_STREQ(ShellErrorMessage(11),
+                 "The .exe file is invalid (non-Microsoft Win32\xC2\xAE .exe or error in .exe image)");
+}
+
+TEST(ShellCommand, MissingXdgOpenIsAnError)
+{
+    qtest::TempFolder empty;
+    qtest::ScopedEnv path("PATH", empty.Path().string());
+    EXPECT_EQ(ThrownText([] { ExecuteShellCommand(nullptr, "open", "/tmp/x", "", "", 1); }),
+              "Unknown error while executing shell command!");
+}
+
+// ---- registry store -------------------------------------------------------------------
+
+class RegistryStore : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        config = std::make_unique<qtest::ScopedEnv>("XDG_CONFIG_HOME", (dir.Path() / "user").string());
+        dirs = std::make_unique<qtest::ScopedEnv>(
+            "XDG_CONFIG_DIRS", (dir.Path() / "machine").string() + ":/etc/xdg");
+    }
+    void WriteStore(const std::string& root, const std::string& text)
+    {
+        fs::create_directories(dir.Path() / root / "Orlendi");
+        std::ofstream(dir.Path() / root / "Orlendi" / "registry.ini") << text;
+    }
+
+    qtest::TempFolder dir;
+    std::unique_ptr<qtest::ScopedEnv> config, dirs;
+};
+
+TEST_F(RegistryStore, RootsLiveInTheXdgFolders)
+{
+    EXPECT_EQ(RegistryFilePath(HKEY_CURRENT_USER), (dir.Path() / "user/Orlendi/registry.ini").string());
+    EXPECT_EQ(RegistryFilePath(HKEY_LOCAL_MACHINE), (dir.Path() / "machine/Orlendi/registry.ini").string());
+}
+
+TEST_F(RegistryStore, CurrentUserIsReadBeforeLocalMachine)
+{
+    WriteStore("machine", "[Software\\Orlendi\\Quarrow]\nProgramPath=/usr/bin/quarrow\n"
+                          "HelpFilePath=/usr/share/doc/quarrow/index.html\n");
+    WriteStore("user", "; user overrides\n[software\\orlendi\\quarrow]\nprogrampath = /home/u/bin/quarrow\n");
+
+    EXPECT_EQ(ReadRegistryString("Software\\Orlendi\\Quarrow\\ProgramPath"), "/home/u/bin/quarrow");
+    EXPECT_EQ(ReadRegistryString("Software\\Orlendi\\Quarrow\\HelpFilePath"),
+              "/usr/share/doc/quarrow/index.html");
+    EXPECT_EQ(ReadRegistryString("Software\\Orlendi\\Quarrow\\Missing"), "");
+
+    registry_string machine("Software\\Orlendi\\Quarrow\\ProgramPath", HKEY_LOCAL_MACHINE);
+    EXPECT_TRUE(machine.exists());
+    EXPECT_EQ(machine.get_value(), "/usr/bin/quarrow");
+}
+
+TEST_F(RegistryStore, MissingStoresKeysAndValuesReadAsAbsent)
+{
+    registry_string noStore("Software\\Orlendi\\Quarrow\\ProgramPath", HKEY_CURRENT_USER);
+    EXPECT_FALSE(noStore.exists());
+    EXPECT_EQ(noStore.get_value(), "");
+    EXPECT_FALSE(noStore.open(false));
+
+    WriteStore("user", "[Software\\Other]\nProgramPath=/x\nbroken line without equals\n[unterminated\n");
+    EXPECT_FALSE(noStore.exists());
+    EXPECT_EQ(noStore.get_value(), "");
+    registry_string other("Software\\Other\\ProgramPath", HKEY_CURRENT_USER);
+    EXPECT_EQ(other.get_value(), "/x");
+}
+
+TEST_F(RegistryStore, WriteAccessCreatesKeyAndValuesKeepOtherKeys)
+{
+    WriteStore("user", "[Software\\Other]\nA=1\n");
+    registry_string value("Software\\Orlendi\\Quarrow\\ProgramPath", HKEY_CURRENT_USER);
+    EXPECT_TRUE(value.open(true));
+    value.close();
+    EXPECT_FALSE(value.exists());
+    ASSERT_TRUE(value.set_value("/opt/quarrow/bin/quarrow"));
+    EXPECT_EQ(value.get_value(), "/opt/quarrow/bin/quarrow");
+    ASSERT_TRUE(value.set_value("/usr/local/bin/quarrow"));
+    EXPECT_EQ(value.get_value(), "/usr/local/bin/quarrow");
+    EXPECT_EQ(registry_string("Software\\Other\\A", HKEY_CURRENT_USER).get_value(), "1");
+    EXPECT_FALSE(value.set_value("two\nlines"));
+    ASSERT_TRUE(value.remove_value());
+    EXPECT_FALSE(value.exists());
+}
+
+// ---- user folders ---------------------------------------------------------------------
+
+TEST(UserFolders, FollowXdgVariablesAndUserDirs)
+{
+    qtest::TempFolder dir;
+    const std::string home = dir.Path().string();
+    qtest::ScopedEnv h("HOME", home);
+    qtest::ScopedEnv data("XDG_DATA_HOME", "relative/ignored");
+    qtest::ScopedEnv config("XDG_CONFIG_HOME", home + "/cfg/");
+    EXPECT_EQ(GetUserDataFolder(), home + "/.local/share");
+    EXPECT_EQ(GetUserConfigFolder(), home + "/cfg");
+    EXPECT_EQ(GetUserDocumentsFolder(), home + "/Documents");
+
+    fs::create_directories(dir.Path() / "cfg");
+    std::ofstream(dir.Path() / "cfg/user-dirs.dirs")
+        << "# written by xdg-user-dirs-update\nXDG_DESKTOP_DIR=\"$HOME/Desktop\"\n"
+           "XDG_DOCUMENTS_DIR=\"$HOME/Dokumente\"\n";
+    EXPECT_EQ(GetUserDocumentsFolder(), home + "/Dokumente");
+}
+
+TEST(UserFolders, CreateFolderPathMakesEveryLevel)
+{
+    qtest::TempFolder dir;
+    const std::string deep = dir.Path().string() + "/a/b/c/";
+    EXPECT_TRUE(CreateFolderPath(deep));
+    EXPECT_TRUE(fs::is_directory(deep));
+    EXPECT_TRUE(CreateFolderPath(deep));
+    dir.Write("file", "x");
+    EXPECT_FALSE(CreateFolderPath(dir.Path().string() + "/file/sub"));
+    EXPECT_FALSE(CreateFolderPath(""));
+}
+
+} // namespace
