@@ -1,0 +1,13 @@
+#pragma once
+#include <string>
+
+// HTTP settings shared by the page fetcher and the transfer engine. The controller keeps
+// one copy and hands it to both fetchers before each job.
+struct ConnectionSettings {
+    int m_nMaxHeaderBytes = 1048576; // total response header text kept for one fetch
+    int m_respFactor = 2;            // wait slice: 0 = 90 ms, 1 = 50 ms, 2 = 10 ms
+    bool m_bAutoReferer = true;      // CURLOPT_AUTOREFERER
+    bool m_bFollowLocation = true;   // CURLOPT_FOLLOWLOCATION
+    int m_nMaxRedirects = 10;        // CURLOPT_MAXREDIRS
+    std::string m_userAgent = "Mozilla Firefox";
+};
