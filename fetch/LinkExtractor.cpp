@@ -1,5 +1,6 @@
 #include "fetch/LinkExtractor.h"
 
+#include <cstring>
 #include <exception>
 #include <stdexcept>
 #include <utility>
@@ -31,6 +32,33 @@ const boost::regex& SchemePattern()
 }
 
 constexpr int kValueGroups[] = {3, 4, 5, 8, 9, 10};
+
+// Bytes that could stand for the ASCII letter `lower` in a case-blind match: the letter in
+// either case, or any non-ASCII byte (whose case mapping depends on the locale).
+bool MayBe(char c, char lower)
+{
+    return c == lower || c == lower - ('a' - 'A') || static_cast<unsigned char>(c) >= 0x80;
+}
+
+bool IsAsciiAlnum(char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+
+// The first position in [from, end) where the link pattern could start: "<img", or "<a"
+// followed by something that may be a blank. Starting the search there gives the same
+// leftmost match as starting at `from`, without trying the whole pattern at every other
+// "<" of the page.
+const char* NextCandidate(const char* from, const char* end)
+{
+    for (const char* p = from; end - p >= 3; ++p) {
+        p = static_cast<const char*>(std::memchr(p, '<', static_cast<std::size_t>(end - p)));
+        if (!p || end - p < 3)
+            return end;
+        if (MayBe(p[1], 'a') && !IsAsciiAlnum(p[2]))
+            return p;
+        if (MayBe(p[1], 'i') && end - p >= 4 && MayBe(p[2], 'm') && MayBe(p[3], 'g'))
+            return p;
+    }
+    return end;
+}
 
 } // namespace
 
@@ -80,9 +108,14 @@ LinkKind CLinkExtractor::GetNextLink(std::string& url, std::string& fileName, st
     const char* const text = m_html.data();
     boost::cmatch m;
     for (;;) {
-        bool found;
+        bool found = false;
         try {
-            found = boost::regex_search(text + m_cursor, text + m_end, m, LinkPattern(), flags);
+            const char* start = NextCandidate(text + m_cursor, text + m_end);
+            if (start != text + m_end) {
+                const auto startFlags =
+                    start == text + m_cursor ? flags : (boost::match_prev_avail | boost::match_not_bob);
+                found = boost::regex_search(start, text + m_end, m, LinkPattern(), startFlags);
+            }
         } catch (...) {
             m_bDone = true; // a page the matcher cannot cope with ends here
             throw;
@@ -113,11 +146,13 @@ LinkKind CLinkExtractor::GetNextLink(std::string& url, std::string& fileName, st
         // An absolute address loses its scheme here and gets it back below, so that it
         // goes through the same checks as a network-path link.
         std::string scheme = m_pageScheme;
-        if (IsAbsoluteHttpURL(value)) {
+        // Both tests need "://"; most links are relative and skip them.
+        const bool hasScheme = value.find("://") != std::string::npos;
+        if (hasScheme && IsAbsoluteHttpURL(value)) {
             const std::size_t colon = value.find(':');
             scheme = value.substr(0, colon + 1);
             value.erase(0, colon + 1);
-        } else if (boost::regex_match(value, SchemePattern())) {
+        } else if (hasScheme && boost::regex_match(value, SchemePattern())) {
             m_cursor = matchEnd;
             continue;
         }

@@ -65,6 +65,9 @@ const std::string kFixturePage = std::string(R"html(<html><head><title>Fixture</
 <img width=10 height="20" src='j.gif'>              yes: plain attributes before src
 <img src=k.png alt=k>                               yes: unquoted
 <A HREF=l.tar.gz>l</A>                              yes: unquoted, two dots
+<a	href="l2.zip">l2</a>                            yes: a tab after the tag name
+<abbr href="l3.zip">                                no: not an a tag
+<image src="l4.jpg">                                no: not an img tag
 <a href="x">x</a>                                   no: one character cannot be combined
 <a href="//cdn.example/m.jpg">m</a>                 yes: network path takes the page's scheme
 <a href="//cdn.example:8080/m2.jpg">m2</a>          yes: network path with port
@@ -96,6 +99,7 @@ TEST(LinkExtractorTest, FixturePageYieldsExactlyTheUsableLinksInOrder)
         {LK_IMAGE, "http://host/dir/j.gif", "j.gif", "gif"},
         {LK_IMAGE, "http://host/dir/k.png", "k.png", "png"},
         {LK_ANCHOR, "http://host/dir/l.tar.gz", "l.tar.gz", "gz"},
+        {LK_ANCHOR, "http://host/dir/l2.zip", "l2.zip", "zip"},
         {LK_ANCHOR, "http://cdn.example/m.jpg", "m.jpg", "jpg"},
         {LK_ANCHOR, "http://cdn.example:8080/m2.jpg", "m2.jpg", "jpg"},
         {LK_ANCHOR, "http://host/dir/n.jpg", "n.jpg", "jpg"},
@@ -156,6 +160,15 @@ TEST(LinkExtractorTest, PagesWithoutLinks)
         EXPECT_EQ("", name);
         EXPECT_EQ("", ext);
     }
+}
+
+TEST(LinkExtractorTest, LinksAtTheEdgesOfThePage)
+{
+    EXPECT_EQ((std::vector<Link>{{LK_IMAGE, "http://host/a.jpg", "a.jpg", "jpg"},
+                                 {LK_ANCHOR, "http://host/b.zip", "b.zip", "zip"}}),
+              Extract("<img src=a.jpg><a href=b.zip>", "http://host/"));
+    EXPECT_EQ((std::vector<Link>{}), Extract("<a href=b.zip", "http://host/"));
+    EXPECT_EQ((std::vector<Link>{}), Extract("<a", "http://host/"));
 }
 
 TEST(LinkExtractorTest, PageAddressesWithoutPathOrWithPort)
