@@ -165,6 +165,7 @@ TestHttpServer::TestHttpServer(Options options) : m_options(options)
 
     const std::size_t threads = std::max<std::size_t>(m_options.threads, 2);
     m_server->new_task_queue = [this, threads] { return new CountingPool(threads, m_connections); };
+    m_server->set_tcp_nodelay(true); // no 40 ms Nagle stalls between header and body writes
     m_server->set_keep_alive_max_count(100000);
     m_server->set_keep_alive_timeout(static_cast<time_t>(m_options.keepAliveTimeout.count()));
     m_server->Get(".*", [this](const httplib::Request& req, httplib::Response& res) { Handle(req, res); });
