@@ -158,8 +158,8 @@ void COmbrex::GotoURL(std::string url)
         {
             std::lock_guard<std::mutex> lock(m_workerLock);
             m_workerRunning = false;
+            m_workerDone.notify_all();
         }
-        m_workerDone.notify_all();
         SetBusy(false);
         SetState(DS_IDLE);
         throw std::runtime_error("Could not create thread to fetch URL");
@@ -172,11 +172,11 @@ void COmbrex::WorkerProc()
     const int nice = getpriority(PRIO_PROCESS, 0);
     setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), nice + 2 > 19 ? 19 : nice + 2);
 
+    // Notified under the lock: once a waiter sees the flag, this thread no longer
+    // touches the object, which the destructor may then free.
     auto finish = [this] {
-        {
-            std::lock_guard<std::mutex> lock(m_workerLock);
-            m_workerRunning = false;
-        }
+        std::lock_guard<std::mutex> lock(m_workerLock);
+        m_workerRunning = false;
         m_workerDone.notify_all();
     };
 
