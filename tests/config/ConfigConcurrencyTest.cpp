@@ -16,7 +16,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr int kRounds = 150;
+constexpr int kRounds = 100;
 
 // Two versions of a record, differing in every field and far apart in size, so that a
 // half-written file or one version's tail after the other's head cannot pass for either.
@@ -35,7 +35,7 @@ ConfigOptions OptionsVersion(int which)
     o.m_minSizeUnits = SU_KB;
     o.m_nMaxSize = 100 + which;
     o.m_maxSizeUnits = SU_MB;
-    const int types = which ? 400 : 3;
+    const int types = which ? 200 : 3;
     for (int i = 0; i < types; ++i)
         o.m_fileTypes.push_back(std::make_shared<CFileType>("*.e" + std::to_string(i), "Type & " + std::to_string(i), i % 2 == 0));
     o.m_fileSavePolicy = which ? FSP_SKIP : FSP_OVERWRITE;
@@ -49,7 +49,7 @@ ConfigOptions OptionsVersion(int which)
 PersistSettings SettingsVersion(int which)
 {
     PersistSettings s;
-    const int entries = which ? 2000 : 2;
+    const int entries = which ? 1000 : 2;
     for (int i = 0; i < entries; ++i)
         s.m_recentSites.push_back("http://site" + std::to_string(which) + ".example/" + std::to_string(i));
     s.m_recentCopyMoveFolders = {which ? "/copy/b/" : "/copy/a/"};
