@@ -22,6 +22,11 @@ public:
         m_dirName = path;
         return *this;
     }
+    WinDirectory& operator=(const char* path)
+    {
+        m_dirName = path ? path : "";
+        return *this;
+    }
 
     operator const std::string&() const { return m_dirName; }
     const std::string& GetPath() const { return m_dirName; }
