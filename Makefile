@@ -3,7 +3,7 @@ BUILD_DIR ?= build
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build test test-sanitize test-asan test-tsan clean
+.PHONY: all deps configure build test test-sanitize test-asan test-tsan clean demo bench
 
 all: build
 
@@ -39,3 +39,15 @@ test-tsan: deps
 
 clean:
 	rm -rf $(BUILD_DIR) build-asan build-tsan
+
+# Serves the sample gallery on 127.0.0.1 and harvests it with quarrow-cli.
+demo: configure
+	@cmake --build $(BUILD_DIR) -j $(JOBS) --target quarrow-cli quarrow-gallery-server
+	@demo/run-demo.sh $(BUILD_DIR)
+
+# quarrow-cli against wget, aria2c and curl on a paced local server (RUNS rounds, median).
+RUNS ?= 5
+bench: deps
+	@cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUARROW_BUILD_BENCH=ON $(CMAKE_FLAGS) >/dev/null
+	@cmake --build $(BUILD_DIR) -j $(JOBS) --target quarrow-harvest-bench
+	@$(BUILD_DIR)/bench/quarrow-harvest-bench --runs $(RUNS)
