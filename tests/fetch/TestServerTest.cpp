@@ -126,9 +126,9 @@ TEST_F(TestServerTest, StopIsPromptWhileHandlersAreStalled)
     server->AddRoute("/held", routes::StallBeforeResponse());
     server->AddRoute("/half", routes::StallMidBody(std::string(100000, 'x'), 10));
     server->AddRoute("/slow", routes::Trickle(std::string(1000, 'x'), 1, 1s));
-    auto a = std::async(std::launch::async, [&] { return Get(server->Url("/held")); });
-    auto b = std::async(std::launch::async, [&] { return Get(server->Url("/half")); });
-    auto c = std::async(std::launch::async, [&] { return Get(server->Url("/slow")); });
+    auto a = std::async(std::launch::async, [url = server->Url("/held")] { return Get(url); });
+    auto b = std::async(std::launch::async, [url = server->Url("/half")] { return Get(url); });
+    auto c = std::async(std::launch::async, [url = server->Url("/slow")] { return Get(url); });
     ASSERT_TRUE(server->WaitForStalled("/held"));
     ASSERT_TRUE(server->WaitForStalled("/half"));
     ASSERT_TRUE(qtest::WaitFor([&] { return server->RequestCount("/slow") == 1; }));
