@@ -2,7 +2,7 @@
 
 #include "config/ArchiveReader.h"
 #include "config/ArchiveWriter.h"
-#include "config/AtomicFile.h"
+#include "config/SettingsFile.h"
 #include "helpers/NamedMutex.h"
 #include "helpers/PathHelpers.h"
 #include "helpers/UserFolders.h"
@@ -223,15 +223,7 @@ void ConfigOptions::Restore(const char* path)
         return;
     }
 
-    std::string file;
-    if (path) {
-        file = path;
-    } else {
-        WinDirectory folder;
-        if (GetAppDataFolder(folder))
-            file = HELPERS::GetFullFilePath(kFileName, folder);
-    }
-
+    const std::string file = SettingsFilePath(path, kFileName);
     ArchiveReader reader;
     if (file.empty() || !reader.Load(file)) {
         FallBackToDefaults();
@@ -252,24 +244,7 @@ void ConfigOptions::Save(const char* path) const
 {
     if (!m_bModified)
         return;
-    const std::string text = ToXml();
-
-    HELPERS::NamedMutex mutex(kMutexName);
-    HELPERS::NamedMutexLock lock(mutex, kMutexWaitMs);
-    if (!lock.OwnsLock())
-        throw WException("Could not save config options");
-
-    std::string file;
-    if (path) {
-        file = path;
-    } else {
-        WinDirectory folder;
-        if (!GetAppDataFolder(folder))
-            throw WException("Could not create folder to save config options!");
-        if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST)
-            throw WException("Could not create folder to save config options: " + folder.GetPath());
-        file = HELPERS::GetFullFilePath(kFileName, folder);
-    }
-    // A file that cannot be written is left as it was, without a message.
-    ReplaceFileAtomically(file, text);
+    SaveSettingsFile(kMutexName, kMutexWaitMs, path, kFileName, ToXml(),
+                     {"Could not save config options", "Could not create folder to save config options!",
+                      "Could not create folder to save config options: "});
 }

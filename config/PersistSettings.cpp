@@ -2,7 +2,7 @@
 
 #include "config/ArchiveReader.h"
 #include "config/ArchiveWriter.h"
-#include "config/AtomicFile.h"
+#include "config/SettingsFile.h"
 #include "config/ConfigOptions.h"
 #include "helpers/NamedMutex.h"
 #include "helpers/PathHelpers.h"
@@ -132,14 +132,7 @@ void PersistSettings::Restore(const char* path) noexcept
             m_frameWinPos.SetEmpty();
             return;
         }
-        std::string file;
-        if (path) {
-            file = path;
-        } else {
-            WinDirectory folder;
-            if (GetAppDataFolder(folder))
-                file = HELPERS::GetFullFilePath(kFileName, folder);
-        }
+        const std::string file = SettingsFilePath(path, kFileName);
         ArchiveReader reader;
         if (file.empty() || !reader.Load(file)) {
             m_frameWinPos.SetEmpty();
@@ -153,26 +146,9 @@ void PersistSettings::Restore(const char* path) noexcept
 
 void PersistSettings::Save(const char* path) const
 {
-    const std::string text = ToXml();
-
-    HELPERS::NamedMutex mutex(kMutexName);
-    HELPERS::NamedMutexLock lock(mutex, kMutexWaitMs);
-    if (!lock.OwnsLock())
-        throw WException("Could not persist settings");
-
-    std::string file;
-    if (path) {
-        file = path;
-    } else {
-        WinDirectory folder;
-        if (!GetAppDataFolder(folder))
-            throw WException("Could not create folder to save persist settings!");
-        if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST)
-            throw WException("Could not create folder to save persist settings: " + folder.GetPath());
-        file = HELPERS::GetFullFilePath(kFileName, folder);
-    }
-    // A file that cannot be written is left as it was, without a message.
-    ReplaceFileAtomically(file, text);
+    SaveSettingsFile(kMutexName, kMutexWaitMs, path, kFileName, ToXml(),
+                     {"Could not persist settings", "Could not create folder to save persist settings!",
+                      "Could not create folder to save persist settings: "});
 }
 
 void AddRecentDownloadFolder(const std::string& folder, PersistSettings& settings)

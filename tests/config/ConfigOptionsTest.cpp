@@ -103,14 +103,7 @@ void ExpectSameOptions(const ConfigOptions& actual, const ConfigOptions& expecte
     EXPECT_EQ(actual.m_dvRefreshRate, expected.m_dvRefreshRate);
 }
 
-std::vector<std::string> FilesIn(const fs::path& folder)
-{
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(folder))
-        names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
+using qtest::FilesIn;
 
 // Each test gets its own home, data and config folders.
 class ConfigOptionsTest : public ::testing::Test {

@@ -69,14 +69,7 @@ std::string EraseField(std::string text, const std::string& name)
     return text;
 }
 
-std::vector<std::string> FilesIn(const fs::path& folder)
-{
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(folder))
-        names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
+using qtest::FilesIn;
 
 class PersistSettingsTest : public ::testing::Test {
 protected:

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace qtest {
 
@@ -52,5 +53,8 @@ bool WaitFor(const std::function<bool()>& pred,
              std::chrono::milliseconds timeout = std::chrono::seconds(10));
 
 std::string ReadFile(const std::filesystem::path& path);
+
+// The names in a folder, sorted.
+std::vector<std::string> FilesIn(const std::filesystem::path& folder);
 
 } // namespace qtest
