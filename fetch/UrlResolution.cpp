@@ -4,60 +4,193 @@
 #include <boost/algorithm/string/predicate.hpp>
 #include <boost/algorithm/string/split.hpp>
 #include <boost/algorithm/string/trim.hpp>
-#include <boost/regex.hpp>
 
+#include <array>
+#include <locale>
 #include <stdexcept>
+#include <string_view>
 #include <vector>
+
+#include "fetch/UrlResolutionReference.h"
+
+// Every link of a page is classified, so the patterns of UrlResolutionReference.cpp are
+// matched here by hand: Boost.Regex spent microseconds per link on them, mostly backtracking
+// through their lazy repeats. Each matcher gives the answer (and the captures) a whole-string
+// match of its pattern gives; the equivalence test checks them against the regexes.
 
 namespace {
 
-// Each pattern is compiled once, on first use; function-local statics make that safe when
-// two threads get there together.
+constexpr unsigned char kNameChar = 1;
+constexpr unsigned char kDotChar = 2;
 
-const boost::regex& AbsoluteHttpPattern()
+// ASCII letters, digits and the 22 punctuation characters of the patterns' name class.
+constexpr std::array<unsigned char, 256> kCharClass = [] {
+    std::array<unsigned char, 256> table{};
+    for (char c = 'A'; c <= 'Z'; ++c)
+        table[static_cast<unsigned char>(c)] = kNameChar;
+    for (char c = 'a'; c <= 'z'; ++c)
+        table[static_cast<unsigned char>(c)] = kNameChar;
+    for (char c = '0'; c <= '9'; ++c)
+        table[static_cast<unsigned char>(c)] = kNameChar;
+    for (char c : std::string_view("'~`!@#$%&^_+=(){},-[];"))
+        table[static_cast<unsigned char>(c)] = kNameChar;
+    table[static_cast<unsigned char>('.')] = kDotChar;
+    return table;
+}();
+
+constexpr bool IsNameChar(char c) { return kCharClass[static_cast<unsigned char>(c)] == kNameChar; }
+constexpr bool IsNameCharOrDot(char c) { return kCharClass[static_cast<unsigned char>(c)] != 0; }
+constexpr bool IsAsciiDigit(char c) { return c >= '0' && c <= '9'; }
+
+constexpr std::size_t CountNameChars()
 {
-    static const boost::regex re(R"((https?://[^\s"]+))", boost::regex::perl);
-    return re;
+    std::size_t n = 0;
+    for (unsigned char c : kCharClass)
+        n += c == kNameChar;
+    return n;
+}
+static_assert(CountNameChars() == 26 + 26 + 10 + 22);
+
+// "([name][.name]*?/)*?" over all of `s`: zero or more directory segments, each a name
+// character, then name characters or dots, then "/". Segments hold no "/", so the split
+// is fixed and the lazy quantifiers only decide the order of the attempts.
+bool IsSegmentChain(std::string_view s)
+{
+    std::size_t i = 0;
+    while (i < s.size()) {
+        if (!IsNameChar(s[i]))
+            return false;
+        for (++i; i < s.size() && s[i] != '/'; ++i) {
+            if (!IsNameCharOrDot(s[i]))
+                return false;
+        }
+        if (i == s.size())
+            return false;
+        ++i; // the "/"
+    }
+    return true;
 }
 
-const boost::regex& DirAndLastComponentPattern()
+// The number of leading copies of `unit` in `s`.
+std::size_t LeadingRepeats(std::string_view s, std::string_view unit)
 {
-    static const boost::regex re(R"(^(.*)/([^/]+$))", boost::regex::perl);
-    return re;
+    std::size_t n = 0;
+    while (s.substr(n * unit.size(), unit.size()) == unit)
+        ++n;
+    return n;
 }
 
-const boost::regex& FileNameWithoutDotPattern()
+} // namespace
+
+namespace URLMATCH {
+
+bool IsFileNameWithoutDot(std::string_view s)
 {
-    static const boost::regex re(R"(^[A-Za-z0-9'~`!@#$%&^_+=\(\){},\-\[\];]+$)",
-                                 boost::regex::perl);
-    return re;
+    if (s.empty())
+        return false;
+    for (char c : s) {
+        if (!IsNameChar(c))
+            return false;
+    }
+    return true;
 }
 
-// Group 4 is the extension: the name characters after the last dot.
-const boost::regex& FileNameWithDotsPattern()
+bool MatchFileNameWithDots(std::string_view s, std::string_view& extension)
 {
-    static const boost::regex re(
-        R"(^([A-Za-z0-9'~`!@#$%&^_+=\(\){},\-\[\]\;])+?([A-Za-z0-9'~`!@#$%&^_+=\(\){},\-\[\];]|([.]))*?([A-Za-z0-9'~`!@#$%&^_+=\(\){},\-\[\];]+)$)",
-        boost::regex::perl);
-    return re;
+    // One name character, then name characters or dots, then at least one name character.
+    if (s.size() < 2 || !IsNameChar(s.front()) || !IsNameChar(s.back()))
+        return false;
+    std::size_t lastDot = 0;
+    for (std::size_t i = 1; i < s.size(); ++i) {
+        if (!IsNameCharOrDot(s[i]))
+            return false;
+        if (s[i] == '.')
+            lastDot = i;
+    }
+    // The lazy groups 1 and 2 hand group 4 the longest run of name characters they can:
+    // everything after the last dot, or everything after the first character when there
+    // is no dot.
+    extension = s.substr(lastDot + 1);
+    return true;
 }
 
-// Groups 2 to 5 tell the prefix: "/", "//", "./" segments, "../" segments.
-const boost::regex& RelativeDirectoryPattern()
+int RelativeDirectoryGroup(std::string_view d)
 {
-    static const boost::regex re(
-        R"(^((/){0,1}|(//){0,1}|(\./)+|(\.\./)+)([A-Za-z0-9'~`!@#$%&^_+=\(\){},\-\[\];]+?[\.A-Za-z0-9'~`!@#$%&^_+=\(\){},\-\[\];]*?/)*?$)",
-        boost::regex::perl);
-    return re;
+    // The alternatives in the order the pattern tries them. "(/){0,1}" tries one "/"
+    // first, then none; "(//){0,1}" with none repeats that failed attempt. With no prefix
+    // the whole of d must be a segment chain, and then none of groups 2 to 5 took part.
+    if (d.substr(0, 1) == "/") {
+        if (IsSegmentChain(d.substr(1)))
+            return 2;
+        if (d.substr(0, 2) == "//" && IsSegmentChain(d.substr(2)))
+            return 3;
+        return -1;
+    }
+    if (IsSegmentChain(d))
+        return 0;
+    // "(\./)+" and "(\.\./)+" are greedy; giving back a repeat leaves a "." in front of
+    // the chain, which no segment accepts, so only the longest run of the prefix counts.
+    if (const std::size_t n = LeadingRepeats(d, "./"); n > 0)
+        return IsSegmentChain(d.substr(2 * n)) ? 4 : -1;
+    if (const std::size_t n = LeadingRepeats(d, "../"); n > 0)
+        return IsSegmentChain(d.substr(3 * n)) ? 5 : -1;
+    return -1;
 }
 
-const boost::regex& NetworkPathWithPortPattern()
+bool IsNetworkPathWithPort(std::string_view d)
 {
-    static const boost::regex re(
-        R"(^(//([A-Za-z0-9'~`!@#$%&^_+=\(\){},\-\[\];]+?[\.A-Za-z0-9'~`!@#$%&^_+=\(\){},\-\[\];]*?\:\d{1,6}/))([A-Za-z0-9'~`!@#$%&^_+=\(\){},\-\[\];]+?[\.A-Za-z0-9'~`!@#$%&^_+=\(\){},\-\[\];]*?/)*?$)",
-        boost::regex::perl);
-    return re;
+    // "//", a host (a name character, then name characters or dots), ":", one to six
+    // digits, "/", then a segment chain.
+    if (d.substr(0, 2) != "//" || d.size() < 3 || !IsNameChar(d[2]))
+        return false;
+    std::size_t i = 3;
+    while (i < d.size() && IsNameCharOrDot(d[i]))
+        ++i;
+    if (i == d.size() || d[i] != ':')
+        return false;
+    const std::size_t digits = ++i;
+    while (i < d.size() && IsAsciiDigit(d[i]))
+        ++i;
+    if (i == digits || i - digits > 6 || i == d.size() || d[i] != '/')
+        return false;
+    return IsSegmentChain(d.substr(i + 1));
 }
+
+bool SplitDirAndLastComponent(std::string_view t, std::string_view& dir, std::string_view& name)
+{
+    const std::size_t slash = t.rfind('/');
+    if (slash == std::string_view::npos || slash + 1 == t.size())
+        return false;
+    dir = t.substr(0, slash);
+    name = t.substr(slash + 1);
+    return true;
+}
+
+bool MatchesAbsoluteHttp(std::string_view trimmed)
+{
+    // "\s" is the space class of the global locale as it was when the pattern would have
+    // been compiled: at the first use.
+    static const std::locale patternLocale;
+    std::string_view rest;
+    if (trimmed.substr(0, 8) == "https://")
+        rest = trimmed.substr(8);
+    else if (trimmed.substr(0, 7) == "http://")
+        rest = trimmed.substr(7);
+    else
+        return false;
+    if (rest.empty())
+        return false;
+    const auto& ctype = std::use_facet<std::ctype<char>>(patternLocale);
+    for (char c : rest) {
+        if (c == '"' || ctype.is(std::ctype_base::space, c))
+            return false;
+    }
+    return true;
+}
+
+} // namespace URLMATCH
+
+namespace {
 
 // Splits at every "/", keeping empty parts.
 std::vector<std::string> SplitAtSlash(const std::string& text)
@@ -89,12 +222,25 @@ std::vector<std::string> SplitPageURL(const std::string& pageURL, std::string& t
     return parts;
 }
 
+bool IsValidFileNameView(std::string_view name, std::string& extension)
+{
+    if (URLMATCH::IsFileNameWithoutDot(name)) {
+        extension.clear();
+        return true;
+    }
+    std::string_view ext;
+    if (URLMATCH::MatchFileNameWithDots(name, ext)) {
+        extension.assign(ext);
+        return true;
+    }
+    return false;
+}
+
 } // namespace
 
 bool IsAbsoluteHttpURL(const std::string& url)
 {
-    const std::string trimmed = boost::algorithm::trim_copy(url);
-    return boost::regex_match(trimmed, AbsoluteHttpPattern());
+    return URLMATCH::MatchesAbsoluteHttp(boost::algorithm::trim_copy(url));
 }
 
 std::string GetBaseURL(const std::string& pageURL)
@@ -122,16 +268,7 @@ std::string GetRootURL(const std::string& pageURL)
 
 bool IsValidFileName(const std::string& name, std::string& extension)
 {
-    if (boost::regex_match(name, FileNameWithoutDotPattern())) {
-        extension.clear();
-        return true;
-    }
-    boost::smatch m;
-    if (boost::regex_match(name, m, FileNameWithDotsPattern())) {
-        extension = m[4].str();
-        return true;
-    }
-    return false;
+    return IsValidFileNameView(name, extension);
 }
 
 int GetRelativeURLType(const std::string& value, std::string& fileName, std::string& extension)
@@ -141,36 +278,37 @@ int GetRelativeURLType(const std::string& value, std::string& fileName, std::str
     if (t.empty())
         return 0;
 
-    boost::smatch m;
-    if (boost::regex_match(t, m, DirAndLastComponentPattern())) {
-        const std::string dir = m[1].str();
-        const std::string name = m[2].str();
-        fileName = name;
+    std::string_view dir;
+    std::string_view name;
+    if (URLMATCH::SplitDirAndLastComponent(t, dir, name)) {
+        fileName.assign(name);
 
-        if (!IsValidFileName(name, extension) && dir != "/")
+        if (!IsValidFileNameView(name, extension) && dir != "/")
             return 0;
         if (dir.empty())
             return 2;
         if (dir == "/")
-            return boost::regex_match(t + "/", NetworkPathWithPortPattern()) ? 3 : 0;
+            return URLMATCH::IsNetworkPathWithPort(t + "/") ? 3 : 0;
 
-        const std::string d = dir + "/";
-        boost::smatch dm;
-        if (boost::regex_match(d, dm, RelativeDirectoryPattern())) {
-            if (dm[2].matched)
-                return 2;
-            if (dm[3].matched)
-                return 3;
-            if (dm[4].matched)
-                return 5;
-            if (dm[5].matched)
-                return 4;
+        // The directory with its final "/", as a view into t.
+        const std::string_view d(t.data(), dir.size() + 1);
+        switch (URLMATCH::RelativeDirectoryGroup(d)) {
+        case 2:
+            return 2;
+        case 3:
+            return 3;
+        case 4:
+            return 5;
+        case 5:
+            return 4;
+        case 0:
             return 1;
+        default:
+            return URLMATCH::IsNetworkPathWithPort(d) ? 3 : 0;
         }
-        return boost::regex_match(d, NetworkPathWithPortPattern()) ? 3 : 0;
     }
 
-    if (IsValidFileName(t, extension)) {
+    if (IsValidFileNameView(t, extension)) {
         fileName = t;
         return 1;
     }
