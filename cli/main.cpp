@@ -36,6 +36,9 @@ void InstallInterruptHandler()
     sa.sa_flags = 0;
     ::sigaction(SIGINT, &sa, nullptr);
     ::sigaction(SIGTERM, &sa, nullptr);
+    // Output piped into a reader that quits early must not kill the job midway and
+    // leave temporary files behind; the writes just fail.
+    ::signal(SIGPIPE, SIG_IGN);
 }
 
 int UsageError(const std::string& message)
