@@ -409,8 +409,11 @@ int CDownloadItemFetcher::OnProgress(DIFDataInfo& info, std::int64_t total, std:
         }
 
         // Sizes are checked once the server has announced one; a body of unknown length
-        // is never refused by size.
-        if (total > 0) {
+        // is never refused by size. Only a successful answer announces the file: the
+        // length of an error page or a redirect says nothing about it.
+        long code = 0;
+        curl_easy_getinfo(info.easy, CURLINFO_RESPONSE_CODE, &code);
+        if (total > 0 && code >= 200 && code < 300) {
             item.SetFileSize(total);
             if (m_pClient && !m_pClient->IsFileSizeAllowed(total)) {
                 DiscardTempFile(index);

@@ -555,3 +555,25 @@ TEST_F(Engine, MissingDownloadFolderFailsEachFileNotTheJob)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(Engine, SizeLimitsApplyToFilesNotToErrorPages)
+{
+    server.AddRoute("/missing.jpg", qtest::routes::Status(404, "<html>not here</html>"));
+    server.AddFile("/tiny.jpg", "0123456789", "image/jpeg");
+    server.AddFile("/page.html", Page({"missing.jpg", "tiny.jpg"}));
+    ConfigOptions options = Options();
+    options.m_nMinSize = 1;
+    options.m_minSizeUnits = SU_KB;
+    ASSERT_EQ(Run("/page.html", options), DS_COMPLETED);
+    const auto items = Items();
+    ASSERT_EQ(items.size(), 2u);
+    EXPECT_EQ(items[0]->GetStatus(), DIS_ERRORED);
+    EXPECT_EQ(items[0]->GetStatusInfo(),
+              "Filename: missing.jpg\r\nInfo: HTTP error.  Requested file may not be present on server.");
+    EXPECT_EQ(items[1]->GetStatus(), DIS_SKIPPED);
+    EXPECT_EQ(items[1]->GetFileSize(), 10);
+}
+
+} // namespace
