@@ -1,6 +1,7 @@
 # Quarrow: `make test` installs what is missing, builds and runs every test.
 BUILD_DIR ?= build
 JOBS ?= $(shell nproc)
+MAKEFLAGS += --no-print-directory
 CMAKE_FLAGS ?=
 
 .PHONY: all deps configure build test test-sanitize test-asan test-tsan clean demo bench
