@@ -23,6 +23,7 @@ struct FetchHandles {
     CURL* easy = nullptr;
     CURLM* multi = nullptr;
     bool added = false;
+    char error[CURL_ERROR_SIZE] = {};
 
     FetchHandles() = default;
     FetchHandles(const FetchHandles&) = delete;
@@ -54,6 +55,7 @@ FetchResult CHtmlPageFetcher::FetchPage(std::string& url, std::vector<char>& bod
             return FR_SETUP_FAILED;
         }
         curl_easy_setopt(h.easy, CURLOPT_HEADERDATA, this);
+        curl_easy_setopt(h.easy, CURLOPT_ERRORBUFFER, h.error);
         curl_easy_setopt(h.easy, CURLOPT_WRITEFUNCTION, &CHtmlPageFetcher::BodyCallback);
         curl_easy_setopt(h.easy, CURLOPT_WRITEDATA, this);
         curl_easy_setopt(h.easy, CURLOPT_NOPROGRESS, 0L);
@@ -103,8 +105,12 @@ FetchResult CHtmlPageFetcher::FetchPage(std::string& url, std::vector<char>& bod
                         failed = true;
                 }
                 if (failed) {
+                    // libcurl keeps at most 300 KiB of response headers itself; going past
+                    // that is the same fault as going past our own limit.
                     if (m_result == FR_OK)
-                        m_result = FR_TRANSFER_FAILED;
+                        m_result = std::string_view(h.error).starts_with("Too large response headers")
+                                       ? FR_HEADERS_TOO_BIG
+                                       : FR_TRANSFER_FAILED;
                     break;
                 }
                 if (m_result != FR_OK)
