@@ -4,12 +4,10 @@
 #include "config/ArchiveWriter.h"
 #include "config/SettingsFile.h"
 #include "config/ConfigOptions.h"
+#include "helpers/AsciiText.h"
 #include "helpers/NamedMutex.h"
 #include "helpers/PathHelpers.h"
 #include "helpers/WException.h"
-
-#include <cerrno>
-#include <sys/stat.h>
 
 using HELPERS::WException;
 using HELPERS::WinDirectory;
@@ -85,21 +83,6 @@ void ReadDocument(const ArchiveReader& reader, PersistSettings& s)
     }
 }
 
-char FoldAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-// Letters of other scripts are compared byte for byte: folding them would need the
-// user's locale, and a wrong fold would merge two different folders.
-bool SameFolderIgnoringCase(const std::string& a, const std::string& b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (FoldAscii(a[i]) != FoldAscii(b[i]))
-            return false;
-    }
-    return true;
-}
-
 } // namespace
 
 std::string PersistSettings::ToXml() const
@@ -155,7 +138,7 @@ void AddRecentDownloadFolder(const std::string& folder, PersistSettings& setting
 {
     auto& list = settings.m_recentDownloadFolders;
     for (auto it = list.begin(); it != list.end(); ++it) {
-        if (!SameFolderIgnoringCase(*it, folder))
+        if (!HELPERS::EqualsIgnoringAsciiCase(*it, folder))
             continue;
         if (it == list.begin())
             return;

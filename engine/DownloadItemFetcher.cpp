@@ -88,6 +88,29 @@ void DIFDataInfo::CloseAndDeleteTempFile()
     m_bTempFileOpen = false;
 }
 
+bool CDownloadItemFetcher::AdmitCallback(CDownloadItem& item, bool completedGoesOn)
+{
+    switch (item.GetStatus()) {
+    case DIS_QUEUED:
+        item.SetStatus(DIS_IN_PROGRESS);
+        return true;
+    case DIS_IN_PROGRESS:
+        return true;
+    case DIS_COMPLETED:
+        if (completedGoesOn)
+            return true;
+        item.SetStatus(DIS_ERRORED);
+        return false;
+    case DIS_CANCELLED:
+    case DIS_ERRORED:
+    case DIS_SKIPPED:
+        return false;
+    default:
+        item.SetStatus(DIS_ERRORED);
+        return false;
+    }
+}
+
 CDownloadItemFetcher::CDownloadItemFetcher(IDownloadItemFetcherClient* client) : m_pClient(client) {}
 
 CDownloadItemFetcher::~CDownloadItemFetcher() { ReleaseAllTransfers(); }
@@ -311,20 +334,9 @@ std::size_t CDownloadItemFetcher::OnWrite(DIFDataInfo& info, const char* data, s
 
         std::lock_guard<std::recursive_mutex> lock(m_itemLock);
         CDownloadItem& item = *m_items[static_cast<std::size_t>(info.itemIndex)];
-        switch (item.GetStatus()) {
-        case DIS_QUEUED:
-            item.SetStatus(DIS_IN_PROGRESS);
-            break;
-        case DIS_IN_PROGRESS:
-            break;
-        case DIS_CANCELLED:
-        case DIS_ERRORED:
-        case DIS_SKIPPED:
+        // Body bytes after completion mean the announced size was wrong.
+        if (!AdmitCallback(item, false))
             return Abort(bytes);
-        default:
-            item.SetStatus(DIS_ERRORED);
-            return Abort(bytes);
-        }
         if (!info.bodyStarted && !PrepareTempFile(info))
             return Abort(bytes);
 
@@ -383,21 +395,8 @@ int CDownloadItemFetcher::OnProgress(DIFDataInfo& info, std::int64_t total, std:
 
         std::lock_guard<std::recursive_mutex> lock(m_itemLock);
         CDownloadItem& item = *m_items[static_cast<std::size_t>(index)];
-        switch (item.GetStatus()) {
-        case DIS_QUEUED:
-            item.SetStatus(DIS_IN_PROGRESS);
-            break;
-        case DIS_IN_PROGRESS:
-        case DIS_COMPLETED:
-            break;
-        case DIS_CANCELLED:
-        case DIS_ERRORED:
-        case DIS_SKIPPED:
+        if (!AdmitCallback(item, true))
             return 1;
-        default:
-            item.SetStatus(DIS_ERRORED);
-            return 1;
-        }
 
         if (item.GetStatus() == DIS_COMPLETED) {
             m_active.erase(index);

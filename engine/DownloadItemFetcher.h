@@ -94,6 +94,9 @@ private:
     void SaveDownloadedFile(std::int32_t index);
     void DiscardTempFile(std::int32_t index);
     void CancelAllItems();
+    // The status rule shared by the write and progress callbacks (item lock held): a
+    // queued item starts, a finished one stops its transfer, an unknown status fails it.
+    bool AdmitCallback(CDownloadItem& item, bool completedGoesOn);
     void MarkChanged(std::int32_t index);
     void SetItemOutcome(std::int32_t index, DownloadItemStatus status, const char* info);
     bool ClientContinues();

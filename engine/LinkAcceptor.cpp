@@ -1,5 +1,7 @@
 #include "engine/LinkAcceptor.h"
 
+#include "helpers/AsciiText.h"
+
 void CLinkAcceptor::Reset()
 {
     m_seen.clear();
@@ -13,10 +15,7 @@ DownloadItemPtr CLinkAcceptor::Accept(const CDownloadFilter& filter, const std::
         return nullptr;
     // Types are stored in lower case (the types editor lowers what the user types), so
     // IMG_1.JPG is asked about as *.jpg; the file keeps its name as written.
-    std::string pattern = "*.";
-    for (char c : extension)
-        pattern += (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-    if (!filter.IsExtensionAllowed(pattern))
+    if (!filter.IsExtensionAllowed("*." + HELPERS::ToLowerAscii(extension)))
         return nullptr;
     if (!m_seen.insert(url).second)
         return nullptr;

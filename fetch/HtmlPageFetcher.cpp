@@ -143,15 +143,21 @@ FetchResult CHtmlPageFetcher::FetchPage(std::string& url, std::vector<char>& bod
     return static_cast<FetchResult>(m_result);
 }
 
+bool CHtmlPageFetcher::CancelledByClient()
+{
+    if (m_pClient->ShouldContinue())
+        return false;
+    m_result = FR_CANCELLED;
+    return true;
+}
+
 size_t CHtmlPageFetcher::HeaderCallback(char* data, size_t size, size_t count, void* userdata)
 {
     auto* self = static_cast<CHtmlPageFetcher*>(userdata);
     const size_t len = size * count;
     try {
-        if (!self->m_pClient->ShouldContinue()) {
-            self->m_result = FR_CANCELLED;
+        if (self->CancelledByClient())
             return AbortValue(len);
-        }
         const size_t limit = static_cast<size_t>(std::max(self->m_settings.m_nMaxHeaderBytes, 0));
         if (self->m_headers.view().size() + len + 1 > limit) {
             self->m_result = FR_HEADERS_TOO_BIG;
@@ -172,10 +178,8 @@ size_t CHtmlPageFetcher::BodyCallback(char* data, size_t size, size_t count, voi
     auto* self = static_cast<CHtmlPageFetcher*>(userdata);
     const size_t len = size * count;
     try {
-        if (!self->m_pClient->ShouldContinue()) {
-            self->m_result = FR_CANCELLED;
+        if (self->CancelledByClient())
             return AbortValue(len);
-        }
         if (!self->IsHtmlContent()) {
             self->m_result = FR_NOT_HTML;
             return AbortValue(len);
@@ -199,10 +203,7 @@ int CHtmlPageFetcher::ProgressCallback(void* userdata, curl_off_t, curl_off_t, c
 {
     auto* self = static_cast<CHtmlPageFetcher*>(userdata);
     try {
-        if (self->m_pClient->ShouldContinue())
-            return 0;
-        self->m_result = FR_CANCELLED;
-        return 1;
+        return self->CancelledByClient() ? 1 : 0;
     } catch (...) {
         return 0;
     }

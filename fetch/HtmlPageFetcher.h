@@ -56,6 +56,8 @@ private:
 
     // True when the header text received so far declares text/html.
     bool IsHtmlContent();
+    // Asks the client; a "no" becomes the cancelled result.
+    bool CancelledByClient();
 
     int m_result = FR_OK;
     std::ostringstream m_headers;

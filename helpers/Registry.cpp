@@ -1,5 +1,6 @@
 #include "helpers/Registry.h"
 
+#include "helpers/AsciiText.h"
 #include "helpers/UserFolders.h"
 
 #include <cstdio>
@@ -18,21 +19,7 @@ using Values = std::vector<std::pair<std::string, std::string>>;
 using Sections = std::vector<std::pair<std::string, Values>>;
 
 // Registry names are case-insensitive.
-bool SameName(const std::string& a, const std::string& b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'A' && x <= 'Z')
-            x = static_cast<char>(x - 'A' + 'a');
-        if (y >= 'A' && y <= 'Z')
-            y = static_cast<char>(y - 'A' + 'a');
-        if (x != y)
-            return false;
-    }
-    return true;
-}
+bool SameName(const std::string& a, const std::string& b) { return EqualsIgnoringAsciiCase(a, b); }
 
 std::string Trim(const std::string& s)
 {

@@ -1,13 +1,12 @@
 #include "engine/DownloadFilter.h"
+#include "support/Sandbox.h"
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <cstdint>
 #include <limits>
 #include <set>
 #include <string>
-#include <thread>
 
 namespace {
 
@@ -233,23 +232,16 @@ TEST(DownloadFilterThreads, FirstUseFromTwoThreadsAtOnce)
     CDownloadFilter filter;
     filter.SetIncludeExtensionSet({"*.jpg"});
     filter.m_bUseInclude = true;
-    std::atomic<int> ready{0};
-    std::atomic<int> failures{0};
-    auto work = [&] {
-        ++ready;
-        while (ready.load() < 2) {
-        }
+    const int failures = qtest::RunAtOnce(2, [&] {
+        int wrong = 0;
         for (int i = 0; i < 200; ++i) {
             if (!filter.IsExtensionAllowed("*.jpg") || filter.IsExtensionAllowed("*.gif") ||
                 CDownloadFilter::IsWellFormedPattern("*.a.b"))
-                ++failures;
+                ++wrong;
         }
-    };
-    std::thread a(work);
-    std::thread b(work);
-    a.join();
-    b.join();
-    EXPECT_EQ(failures.load(), 0);
+        return wrong;
+    });
+    EXPECT_EQ(failures, 0);
 }
 
 } // namespace

@@ -1,11 +1,10 @@
 #include "fetch/UrlResolution.h"
+#include "support/Sandbox.h"
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <stdexcept>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace {
@@ -374,27 +373,20 @@ TEST(ApplyBacktrackToBaseURL, RefusesCountsBeyondTheRootAndEmptyLevels)
 // first time by two threads racing each other.
 TEST(UrlResolutionThreads, FirstUseFromTwoThreadsAtOnce)
 {
-    std::atomic<int> ready{0};
-    std::atomic<int> failures{0};
-    auto work = [&] {
-        ++ready;
-        while (ready.load() < 2) {
-        }
+    const int failures = qtest::RunAtOnce(2, [] {
+        int wrong = 0;
         for (int i = 0; i < 200; ++i) {
             std::string fileName, extension;
             if (GetRelativeURLType("../img/a.jpg", fileName, extension) != 4 || extension != "jpg")
-                ++failures;
+                ++wrong;
             if (GetRelativeURLType("//host:81/a.gif", fileName, extension) != 3)
-                ++failures;
+                ++wrong;
             if (!IsAbsoluteHttpURL("https://host/") || GetBaseURL("http://h/a/b.jpg") != "http://h/a/")
-                ++failures;
+                ++wrong;
         }
-    };
-    std::thread a(work);
-    std::thread b(work);
-    a.join();
-    b.join();
-    EXPECT_EQ(failures.load(), 0);
+        return wrong;
+    });
+    EXPECT_EQ(failures, 0);
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #include "support/Sandbox.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -107,6 +108,24 @@ ScopedEnv::~ScopedEnv()
         setenv(m_name.c_str(), m_oldValue.c_str(), 1);
     else
         unsetenv(m_name.c_str());
+}
+
+int RunAtOnce(int threads, const std::function<int()>& work)
+{
+    std::atomic<int> ready{0};
+    std::atomic<int> total{0};
+    std::vector<std::thread> pool;
+    for (int t = 0; t < threads; ++t) {
+        pool.emplace_back([&] {
+            ++ready;
+            while (ready.load() < threads)
+                std::this_thread::yield();
+            total += work();
+        });
+    }
+    for (auto& t : pool)
+        t.join();
+    return total.load();
 }
 
 bool WaitFor(const std::function<bool()>& pred, std::chrono::milliseconds timeout)

@@ -52,6 +52,10 @@ private:
 bool WaitFor(const std::function<bool()>& pred,
              std::chrono::milliseconds timeout = std::chrono::seconds(10));
 
+// Runs `work` on `threads` threads released at the same moment (for first-use races)
+// and returns the sum of what they return: the number of wrong answers seen.
+int RunAtOnce(int threads, const std::function<int()>& work);
+
 std::string ReadFile(const std::filesystem::path& path);
 
 // The names in a folder, sorted.

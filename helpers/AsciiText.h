@@ -1,0 +1,29 @@
+#pragma once
+// Letter case of ASCII only: bytes of other scripts stay as they are, because folding
+// them would need the user's locale and a wrong fold would merge two different names.
+#include <string>
+#include <string_view>
+
+namespace HELPERS {
+
+inline char FoldAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+inline std::string ToLowerAscii(std::string_view s)
+{
+    std::string out(s);
+    for (char& c : out)
+        c = FoldAscii(c);
+    return out;
+}
+
+inline bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (FoldAscii(a[i]) != FoldAscii(b[i]))
+            return false;
+    return true;
+}
+
+} // namespace HELPERS
