@@ -1,6 +1,7 @@
 #include "cli/CliOptions.h"
 
 #include "engine/DownloadFilter.h"
+#include "fetch/ConnectionSettings.h"
 
 #include <boost/program_options.hpp>
 
@@ -199,6 +200,8 @@ CliOptions ParseCommandLine(const std::vector<std::string>& args)
     if (vm.count("user-agent")) {
         if (text("user-agent").empty())
             throw CliUsageError("--user-agent needs a text");
+        if (!IsSendableUserAgent(text("user-agent")))
+            throw CliUsageError("--user-agent may not hold control characters (line breaks, tabs)");
         cli.userAgent = text("user-agent");
     }
     if (vm.count("refresh"))

@@ -13,12 +13,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-bool IsFinalState(DownloaderState s)
-{
-    return s == DS_PAGE_FAILED || s == DS_PAGE_CANCELLED || s == DS_DOWNLOADS_CANCELLED ||
-           s == DS_DOWNLOADS_FAILED || s == DS_COMPLETED;
-}
-
 double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
 
 // Bytes that count towards the speed: what arrived, whatever became of it later.
@@ -26,37 +20,9 @@ std::int64_t CountedBytes(const CDownloadItem& item) { return std::max<std::int6
 
 } // namespace
 
-const char* DownloadItemStatusName(DownloadItemStatus status)
+std::string FailureText(const std::string& message, const std::string& reason)
 {
-    switch (status) {
-    case DIS_QUEUED: return "DIS_QUEUED";
-    case DIS_IN_PROGRESS: return "DIS_IN_PROGRESS";
-    case DIS_CANCELLED: return "DIS_CANCELLED";
-    case DIS_ERRORED: return "DIS_ERRORED";
-    case DIS_COMPLETED: return "DIS_COMPLETED";
-    case DIS_SKIPPED: return "DIS_SKIPPED";
-    case DIS_DELETED: return "DIS_DELETED";
-    }
-    return "DIS_UNKNOWN";
-}
-
-const char* DownloadItemStatusLabel(DownloadItemStatus status)
-{
-    switch (status) {
-    case DIS_QUEUED: return "Queued";
-    case DIS_IN_PROGRESS: return "In progress";
-    case DIS_CANCELLED: return "Cancelled";
-    case DIS_ERRORED: return "Errored";
-    case DIS_COMPLETED: return "Completed";
-    case DIS_SKIPPED: return "Skipped";
-    case DIS_DELETED: return "Deleted";
-    }
-    return "Unknown";
-}
-
-bool IsFinalItemStatus(DownloadItemStatus status)
-{
-    return status != DIS_QUEUED && status != DIS_IN_PROGRESS;
+    return reason.empty() ? message : message + ": " + reason;
 }
 
 std::string ItemInfoText(const CDownloadItem& item)
@@ -104,18 +70,23 @@ int RunHarvestJob(IOmbrex& engine, const JobSettings& settings, IJobView& view, 
         return result.exitCode;
     };
 
-    // Counted: every return below is matched by one release.
+    // As the desktop program does: up before the retrieval, down once the job is over.
     InitHttpLibrary();
     struct HttpLibraryUser {
-        ~HttpLibraryUser() { ReleaseHttpLibrary(); }
+        ~HttpLibraryUser() { CleanupHttpLibrary(); }
     } httpLibraryUser;
 
     if (result.folder.empty())
         return fail("Download folder argument was empty!");
-    std::error_code ec;
-    std::filesystem::create_directories(result.folder, ec);
-    if (!std::filesystem::is_directory(result.folder))
-        return fail("Could not create download folder: " + result.folder);
+    // Never the throwing forms: an unreadable parent, a link loop or an overlong name must
+    // give this message, not end the program.
+    std::error_code made, looked;
+    std::filesystem::create_directories(result.folder, made);
+    if (!std::filesystem::is_directory(result.folder, looked)) {
+        const std::error_code why = made ? made : looked;
+        return fail("Could not create download folder: " + result.folder + " (" +
+                    (why ? why.message() : std::string("not a folder")) + ")");
+    }
 
     try {
         engine.ClearDownloadItems();
@@ -125,11 +96,7 @@ int RunHarvestJob(IOmbrex& engine, const JobSettings& settings, IJobView& view, 
         else if (before != DS_IDLE)
             return fail("Unknown Error");
         engine.SetConfigOptions(options);
-        SaveSettings save;
-        save.m_fileSavePolicy = options.m_fileSavePolicy;
-        save.m_downloadFolder = options.m_downloadFolder;
-        save.m_nMaxConcurrentDownloads = options.m_nMaxConcurrentDownloads;
-        engine.SetSaveSettings(save);
+        engine.SetSaveSettings(MakeSaveSettings(options));
         engine.GotoURL(settings.url);
     } catch (const std::exception& e) {
         return fail(*e.what() ? e.what() : "Caught runtime error in GotoAddress!");
@@ -223,8 +190,10 @@ int RunHarvestJob(IOmbrex& engine, const JobSettings& settings, IJobView& view, 
     result.state = state;
     result.elapsedSeconds = Seconds(Clock::now() - start);
     result.exitCode = ExitCodeFor(state, result.items);
-    if (state == DS_PAGE_FAILED)
+    if (state == DS_PAGE_FAILED) {
         result.message = "Could not retrieve requested URL";
+        result.reason = engine.GetPageFailureReason();
+    }
     else if (state == DS_DOWNLOADS_FAILED)
         result.message = "Downloading files failed";
     else if (state == DS_IDLE)

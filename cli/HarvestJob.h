@@ -18,12 +18,8 @@ enum CliExitCode : int {
     CLI_EXIT_CANCELLED = 3,     // the user cancelled
 };
 
-// "DIS_COMPLETED" and so on.
-const char* DownloadItemStatusName(DownloadItemStatus status);
-// "Queued", "In progress", "Completed", ... as the list shows them.
-const char* DownloadItemStatusLabel(DownloadItemStatus status);
-// Cancelled, errored, completed, skipped or deleted: nothing will change it any more.
-bool IsFinalItemStatus(DownloadItemStatus status);
+// "Could not retrieve requested URL: HTTP status 404", or the message alone.
+std::string FailureText(const std::string& message, const std::string& reason);
 // The text after "Info: " in the item's info, without the closing full stop.
 std::string ItemInfoText(const CDownloadItem& item);
 
@@ -46,6 +42,7 @@ struct JobResult {
     DownloaderState state = DS_IDLE;
     int exitCode = CLI_EXIT_JOB_FAILED;
     std::string message; // the failure's text, empty on success
+    std::string reason;  // why the page failed, when the engine knows
     std::string pageURL;
     std::string folder;
     double elapsedSeconds = 0;

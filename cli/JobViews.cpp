@@ -95,7 +95,7 @@ void Write(std::FILE* f, const std::string& text)
 void ReportFailure(std::FILE* err, const JobResult& result)
 {
     if (!result.message.empty())
-        Write(err, "quarrow-cli: " + result.message + "\n");
+        Write(err, "quarrow-cli: " + FailureText(result.message, result.reason) + "\n");
 }
 
 // Not a terminal, or --quiet: a line for each item as it reaches its final status.
@@ -288,6 +288,8 @@ std::string JsonFinalObject(const JobResult& result)
                       ",\"elapsed_seconds\":" + Number(result.elapsedSeconds);
     if (!result.message.empty())
         out += ",\"error\":" + JsonString(result.message);
+    if (!result.reason.empty())
+        out += ",\"reason\":" + JsonString(result.reason);
     out += ",\"items\":[";
     bool first = true;
     for (const DownloadItemPtr& item : result.items) {

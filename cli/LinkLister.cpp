@@ -34,6 +34,7 @@ ListResult ListPageLinks(const std::string& url, const ConfigOptions& options, s
     std::string pageURL = url;
     std::vector<char> page;
     result.fetch = fetcher.FetchPage(pageURL, page);
+    result.reason = fetcher.GetFailureReason();
     result.pageURL = pageURL;
     if (result.fetch != FR_OK)
         return result;

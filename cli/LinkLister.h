@@ -21,6 +21,7 @@ struct ListResult {
     FetchResult fetch = FR_OK;
     std::string pageURL;  // the effective address after redirects
     std::string error;    // set when the page could not be read for links
+    std::string reason;   // why the fetch failed, when it did
     std::vector<ListedLink> links;
 };
 

@@ -34,8 +34,10 @@ void InstallInterruptHandler()
     sa.sa_handler = OnInterrupt;
     sigemptyset(&sa.sa_mask);
     sa.sa_flags = 0;
-    ::sigaction(SIGINT, &sa, nullptr);
-    ::sigaction(SIGTERM, &sa, nullptr);
+    // A closed terminal (SIGHUP) or Ctrl-\ (SIGQUIT) must not leave temporary files
+    // behind either: they cancel like Ctrl-C.
+    for (const int sig : {SIGINT, SIGTERM, SIGHUP, SIGQUIT})
+        ::sigaction(sig, &sa, nullptr);
     // Output piped into a reader that quits early must not kill the job midway and
     // leave temporary files behind; the writes just fail.
     ::signal(SIGPIPE, SIG_IGN);
@@ -51,13 +53,13 @@ int ListLinks(const CliOptions& cli, const ConfigOptions& options)
 {
     InitHttpLibrary();
     const ListResult result = ListPageLinks(cli.url, options, [] { return g_interrupts.load() == 0; });
-    ReleaseHttpLibrary();
+    CleanupHttpLibrary();
     if (result.fetch == FR_CANCELLED) {
         std::fprintf(stderr, "quarrow-cli: Cancelled\n");
         return CLI_EXIT_CANCELLED;
     }
     if (result.fetch != FR_OK) {
-        std::fprintf(stderr, "quarrow-cli: Could not retrieve requested URL\n");
+        std::fprintf(stderr, "quarrow-cli: %s\n", FailureText("Could not retrieve requested URL", result.reason).c_str());
         return CLI_EXIT_JOB_FAILED;
     }
     if (!result.error.empty()) {

@@ -1,5 +1,7 @@
 #include "engine/DownloadFilter.h"
 
+#include "helpers/AsciiText.h"
+
 #include <boost/algorithm/string/classification.hpp>
 #include <boost/algorithm/string/split.hpp>
 #include <boost/regex.hpp>
@@ -28,7 +30,7 @@ void ParseExtensionList(const std::string& list, std::set<std::string>& target)
     for (const std::string& piece : pieces) {
         if (!CDownloadFilter::IsWellFormedPattern(piece))
             throw std::runtime_error("Bad \"contains\" string");
-        parsed.insert(piece);
+        parsed.insert(HELPERS::ToLowerAscii(piece));
     }
     target.swap(parsed);
 }
@@ -60,7 +62,9 @@ void CDownloadFilter::SetExcludeExtensions(const std::string& list)
 
 void CDownloadFilter::SetIncludeExtensionSet(const std::set<std::string>& patterns)
 {
-    m_includeExts = patterns;
+    m_includeExts.clear();
+    for (const std::string& pattern : patterns)
+        m_includeExts.insert(HELPERS::ToLowerAscii(pattern));
 }
 
 void CDownloadFilter::SetMinFileSize(std::int64_t bytes)
@@ -81,9 +85,12 @@ bool CDownloadFilter::IsExtensionAllowed(const std::string& pattern) const
 {
     if (!IsWellFormedPattern(pattern))
         throw DFException("Bad extension string");
-    if (m_bUseInclude && m_includeExts.count(pattern) == 0)
+    // Both sides in lower case: IMG_1.JPG is a *.jpg file, and a type stored as *.JPG
+    // still means *.jpg.
+    const std::string folded = HELPERS::ToLowerAscii(pattern);
+    if (m_bUseInclude && m_includeExts.count(folded) == 0)
         return false;
-    return !m_bUseExclude || m_excludeExts.count(pattern) == 0;
+    return !m_bUseExclude || m_excludeExts.count(folded) == 0;
 }
 
 bool CDownloadFilter::IsSizeAllowed(std::int64_t bytes) const

@@ -1,5 +1,7 @@
 #include "engine/DownloadItem.h"
 
+#include "helpers/AsciiText.h"
+
 #include <algorithm>
 #include <cctype>
 #include <ctime>
@@ -32,8 +34,9 @@ int CompareNoCase(const std::string& a, const std::string& b)
 {
     const std::size_t common = std::min(a.size(), b.size());
     for (std::size_t i = 0; i < common; ++i) {
-        const int ca = std::toupper(static_cast<unsigned char>(a[i]));
-        const int cb = std::toupper(static_cast<unsigned char>(b[i]));
+        // Upper case, so '_' and the like sort after the letters.
+        const auto ca = static_cast<unsigned char>(HELPERS::UpperAscii(a[i]));
+        const auto cb = static_cast<unsigned char>(HELPERS::UpperAscii(b[i]));
         if (ca != cb)
             return ca < cb ? -1 : 1;
     }
@@ -279,4 +282,37 @@ bool RemainingAscending(const DownloadItemPtr& a, const DownloadItemPtr& b)
 bool RemainingDescending(const DownloadItemPtr& a, const DownloadItemPtr& b)
 {
     return a->GetRemainingKey() > b->GetRemainingKey();
+}
+
+const char* DownloadItemStatusName(DownloadItemStatus status)
+{
+    switch (status) {
+    case DIS_QUEUED: return "DIS_QUEUED";
+    case DIS_IN_PROGRESS: return "DIS_IN_PROGRESS";
+    case DIS_CANCELLED: return "DIS_CANCELLED";
+    case DIS_ERRORED: return "DIS_ERRORED";
+    case DIS_COMPLETED: return "DIS_COMPLETED";
+    case DIS_SKIPPED: return "DIS_SKIPPED";
+    case DIS_DELETED: return "DIS_DELETED";
+    }
+    return "DIS_UNKNOWN";
+}
+
+const char* DownloadItemStatusLabel(DownloadItemStatus status)
+{
+    switch (status) {
+    case DIS_QUEUED: return "Queued";
+    case DIS_IN_PROGRESS: return "In progress";
+    case DIS_CANCELLED: return "Cancelled";
+    case DIS_ERRORED: return "Errored";
+    case DIS_COMPLETED: return "Completed";
+    case DIS_SKIPPED: return "Skipped";
+    case DIS_DELETED: return "Deleted";
+    }
+    return "Unknown";
+}
+
+bool IsFinalItemStatus(DownloadItemStatus status)
+{
+    return status != DIS_QUEUED && status != DIS_IN_PROGRESS;
 }

@@ -17,6 +17,13 @@ enum DownloadItemStatus : std::int32_t {
     DIS_DELETED = 6,
 };
 
+// "DIS_COMPLETED" and so on.
+const char* DownloadItemStatusName(DownloadItemStatus status);
+// "Queued", "In progress", "Completed", ... as the list shows them.
+const char* DownloadItemStatusLabel(DownloadItemStatus status);
+// Cancelled, errored, completed, skipped or deleted: nothing will change it any more.
+bool IsFinalItemStatus(DownloadItemStatus status);
+
 // "1023 bytes", "1.5 KB", "117.7 MB": at most four significant digits.
 std::string FormatByteSize(double bytes);
 

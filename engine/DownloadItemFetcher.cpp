@@ -3,13 +3,8 @@
 #include "fetch/CurlWait.h"
 #include "helpers/PathHelpers.h"
 
-#include <cerrno>
-#include <cstdio>
+#include <algorithm>
 #include <curl/curl.h>
-#include <fcntl.h>
-#include <fstream>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
@@ -27,25 +22,6 @@ const char* const kSaveFailed = "Unknown error while attempting to save file";
 const char* const kSaveFailedSkip = "Unknown error while attempting to save file, line: 721";
 const char* const kDiscardFailed = "Unknown error while attempting to save file, line: 799";
 const char* const kNoTransfer = "Could not find DIF item index to get file save info!  Line: 769";
-
-// Saved files get the permissions a newly created file of the user would get; mkstemp
-// makes them 0600. The umask is read from /proc so no other thread sees it changed.
-mode_t SavedFileMode()
-{
-    static const mode_t mode = [] {
-        mode_t mask = 022;
-        std::ifstream status("/proc/self/status");
-        std::string line;
-        while (std::getline(status, line)) {
-            if (line.rfind("Umask:", 0) == 0) {
-                mask = static_cast<mode_t>(std::stoul(line.substr(6), nullptr, 8));
-                break;
-            }
-        }
-        return static_cast<mode_t>(0666 & ~mask);
-    }();
-    return mode;
-}
 
 size_t HeaderCallback(char*, size_t size, size_t count, void* userData)
 {
@@ -69,24 +45,6 @@ int ProgressCallback(void* userData, curl_off_t total, curl_off_t now, curl_off_
 size_t Abort(size_t bytes) { return bytes == 0 ? 1 : 0; }
 
 } // namespace
-
-DIFDataInfo::~DIFDataInfo()
-{
-    CloseAndDeleteTempFile();
-    if (easy)
-        curl_easy_cleanup(easy);
-}
-
-void DIFDataInfo::CloseAndDeleteTempFile()
-{
-    if (!m_bTempFileOpen)
-        return;
-    if (tempFd >= 0)
-        ::close(tempFd);
-    tempFd = -1;
-    ::unlink(tempPath.c_str());
-    m_bTempFileOpen = false;
-}
 
 bool CDownloadItemFetcher::AdmitCallback(CDownloadItem& item, bool completedGoesOn)
 {
@@ -119,7 +77,8 @@ void CDownloadItemFetcher::SetSaveSettings(const SaveSettings& settings)
 {
     m_fileSavePolicy = static_cast<FileSavePolicy>(settings.m_fileSavePolicy);
     m_downloadFolder = settings.m_downloadFolder;
-    m_nMaxConcurrentDownloads = settings.m_nMaxConcurrentDownloads;
+    // Fewer than one slot would never start a transfer, and the job would never end.
+    m_nMaxConcurrentDownloads = std::max<std::int32_t>(1, settings.m_nMaxConcurrentDownloads);
 }
 
 void CDownloadItemFetcher::SetConnectionSettings(const ConnectionSettings& settings)
@@ -146,6 +105,8 @@ void CDownloadItemFetcher::SetItemOutcome(std::int32_t index, DownloadItemStatus
         if (record != m_itemToTransfer.end())
             record->second->errorReported = true;
     }
+    if (status != DIS_QUEUED && status != DIS_IN_PROGRESS)
+        m_active.erase(index);
 }
 
 int CDownloadItemFetcher::RunDownloads(IDownloadItemFetcherClient* client)
@@ -167,7 +128,7 @@ int CDownloadItemFetcher::RunDownloads(IDownloadItemFetcherClient* client)
 
     // One multi handle for the whole run: its connection cache lets transfers to the same
     // server reuse connections.
-    m_multi = curl_multi_init();
+    m_multi.reset(curl_multi_init());
     if (!m_multi)
         return RR_CURL_FAILED;
 
@@ -187,7 +148,7 @@ int CDownloadItemFetcher::RunDownloads(IDownloadItemFetcherClient* client)
             }
 
             int running = 0;
-            if (PerformUntilSettled(m_multi, running) != CURLM_OK) {
+            if (PerformUntilSettled(m_multi.get(), running) != CURLM_OK) {
                 m_runResult = RR_CURL_FAILED;
                 break;
             }
@@ -205,7 +166,7 @@ int CDownloadItemFetcher::RunDownloads(IDownloadItemFetcherClient* client)
                 std::lock_guard<std::recursive_mutex> lock(m_itemLock);
                 more = static_cast<std::int32_t>(m_active.size()) < m_nMaxConcurrentDownloads;
             }
-            const CurlWaitResult wait = WaitOnCurlSockets(m_multi, more ? std::chrono::milliseconds(0) : slice);
+            const CurlWaitResult wait = WaitOnCurlSockets(m_multi.get(), more ? std::chrono::milliseconds(0) : slice);
             if (wait == CWR_SOCKETS_FAILED || wait == CWR_WAIT_FAILED) {
                 m_runResult = wait == CWR_SOCKETS_FAILED ? RR_CURL_FAILED : RR_WAIT_FAILED;
                 break;
@@ -273,10 +234,10 @@ bool CDownloadItemFetcher::StartNextTransfer()
     auto info = std::make_shared<DIFDataInfo>();
     info->owner = this;
     info->itemIndex = index;
-    if (!SetUpEasyHandle(*info) || curl_multi_add_handle(m_multi, info->easy) != CURLM_OK)
-        return false; // the record's destructor cleans up the handle
+    if (!SetUpEasyHandle(*info) || !info->transfer.Attach(m_multi.get()))
+        return false; // the record frees the handle
 
-    m_handleToItem[info->easy] = index;
+    m_handleToItem[info->transfer.get()] = index;
     std::lock_guard<std::recursive_mutex> lock(m_itemLock);
     m_itemToTransfer[index] = info;
     m_active.insert(index);
@@ -290,30 +251,20 @@ bool CDownloadItemFetcher::StartNextTransfer()
 
 bool CDownloadItemFetcher::SetUpEasyHandle(DIFDataInfo& info)
 {
-    if (info.easy)
-        curl_easy_cleanup(info.easy);
-    info.easy = curl_easy_init();
-    if (!info.easy)
-        return false;
-    CURL* h = info.easy;
     std::string url;
     {
         std::lock_guard<std::recursive_mutex> lock(m_itemLock);
         url = m_items[static_cast<std::size_t>(info.itemIndex)]->GetURL();
     }
-    return curl_easy_setopt(h, CURLOPT_USERAGENT, m_connSettings.m_userAgent.c_str()) == CURLE_OK &&
-           curl_easy_setopt(h, CURLOPT_FAILONERROR, 1L) == CURLE_OK &&
-           curl_easy_setopt(h, CURLOPT_HEADERFUNCTION, HeaderCallback) == CURLE_OK &&
+    info.transfer.Reset(MakeEasyHandle(m_connSettings, url));
+    CURL* h = info.transfer.get();
+    return h && curl_easy_setopt(h, CURLOPT_HEADERFUNCTION, HeaderCallback) == CURLE_OK &&
            curl_easy_setopt(h, CURLOPT_HEADERDATA, &info) == CURLE_OK &&
            curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, WriteCallback) == CURLE_OK &&
            curl_easy_setopt(h, CURLOPT_WRITEDATA, &info) == CURLE_OK &&
            curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L) == CURLE_OK &&
            curl_easy_setopt(h, CURLOPT_XFERINFOFUNCTION, ProgressCallback) == CURLE_OK &&
-           curl_easy_setopt(h, CURLOPT_XFERINFODATA, &info) == CURLE_OK &&
-           curl_easy_setopt(h, CURLOPT_AUTOREFERER, m_connSettings.m_bAutoReferer ? 1L : 0L) == CURLE_OK &&
-           curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, m_connSettings.m_bFollowLocation ? 1L : 0L) == CURLE_OK &&
-           curl_easy_setopt(h, CURLOPT_MAXREDIRS, static_cast<long>(m_connSettings.m_nMaxRedirects)) == CURLE_OK &&
-           curl_easy_setopt(h, CURLOPT_URL, url.c_str()) == CURLE_OK;
+           curl_easy_setopt(h, CURLOPT_XFERINFODATA, &info) == CURLE_OK;
 }
 
 std::size_t CDownloadItemFetcher::OnHeader(DIFDataInfo&, std::size_t bytes)
@@ -342,17 +293,16 @@ std::size_t CDownloadItemFetcher::OnWrite(DIFDataInfo& info, const char* data, s
 
         // Written under the item lock: a cancel from the user-interface thread closes
         // this file, and must not do so in the middle of a write.
-        std::size_t done = 0;
-        while (done < bytes) {
-            const ssize_t n = ::write(info.tempFd, data + done, bytes - done);
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0) {
-                SetItemOutcome(info.itemIndex, DIS_ERRORED, kTempFileFailed);
-                info.CloseAndDeleteTempFile();
-                return Abort(bytes);
-            }
-            done += static_cast<std::size_t>(n);
+        if (!info.file.Write(data, bytes)) {
+            SetItemOutcome(info.itemIndex, DIS_ERRORED, kTempFileFailed);
+            return Abort(bytes);
+        }
+        // A body of unannounced size is stopped as soon as it passes the largest size
+        // wanted, instead of filling the disk.
+        if (!info.sizeAnnounced && m_pClient && !m_pClient->MayFileReachSize(info.file.BytesWritten())) {
+            info.file.Discard();
+            SetItemOutcome(info.itemIndex, DIS_SKIPPED, kSkippedSize);
+            return Abort(bytes);
         }
         return bytes;
     } catch (...) {
@@ -369,19 +319,12 @@ bool CDownloadItemFetcher::PrepareTempFile(DIFDataInfo& info)
     if (m_fileSavePolicy == FSP_SKIP &&
         HELPERS::FileExists(m_items[static_cast<std::size_t>(index)]->GetFileName(), folder)) {
         SetItemOutcome(index, DIS_SKIPPED, kSkippedExists);
-        m_active.erase(index);
         return false;
     }
-    std::string path = HELPERS::GetFullFilePath("TFRXXXXXX", folder);
-    const int fd = ::mkostemp(path.data(), O_CLOEXEC);
-    if (fd < 0) {
+    if (!info.file.Create(folder)) {
         SetItemOutcome(index, DIS_ERRORED, kTempFileFailed);
         return false;
     }
-    ::fchmod(fd, SavedFileMode());
-    info.tempFd = fd;
-    info.tempPath = path;
-    info.m_bTempFileOpen = true;
     return true;
 }
 
@@ -411,13 +354,13 @@ int CDownloadItemFetcher::OnProgress(DIFDataInfo& info, std::int64_t total, std:
         // is never refused by size. Only a successful answer announces the file: the
         // length of an error page or a redirect says nothing about it.
         long code = 0;
-        curl_easy_getinfo(info.easy, CURLINFO_RESPONSE_CODE, &code);
+        curl_easy_getinfo(info.transfer.get(), CURLINFO_RESPONSE_CODE, &code);
         if (total > 0 && code >= 200 && code < 300) {
+            info.sizeAnnounced = true;
             item.SetFileSize(total);
             if (m_pClient && !m_pClient->IsFileSizeAllowed(total)) {
                 DiscardTempFile(index);
                 SetItemOutcome(index, DIS_SKIPPED, kSkippedSize);
-                m_active.erase(index);
                 return 1;
             }
         }
@@ -441,7 +384,7 @@ void CDownloadItemFetcher::ProcessFinishedTransfers()
         CancelAllItems();
     }
     int left = 0;
-    while (CURLMsg* msg = curl_multi_info_read(m_multi, &left)) {
+    while (CURLMsg* msg = curl_multi_info_read(m_multi.get(), &left)) {
         if (msg->msg != CURLMSG_DONE)
             continue;
         const CURLcode rc = msg->data.result;
@@ -461,24 +404,37 @@ void CDownloadItemFetcher::ProcessFinishedTransfers()
             if (rc != CURLE_OK) {
                 if (item.GetStatus() != DIS_CANCELLED && item.GetStatus() != DIS_SKIPPED && !abortedAfterError) {
                     DiscardTempFile(index);
-                    m_active.erase(index);
                     SetItemOutcome(index, DIS_ERRORED, rc == CURLE_HTTP_RETURNED_ERROR ? kHttpError : kErrored);
                 }
             } else {
-                if (item.GetStatus() == DIS_IN_PROGRESS)
-                    item.SetStatus(DIS_COMPLETED);
-                if (item.GetStatus() == DIS_COMPLETED) {
-                    m_active.erase(index);
-                    // A body that never arrived is an empty file, saved like any other.
-                    if (record != m_itemToTransfer.end() && !record->second->bodyStarted)
-                        PrepareTempFile(*record->second);
-                    if (item.GetStatus() == DIS_COMPLETED)
-                        SaveDownloadedFile(index);
-                }
+                FinishSuccessfulTransfer(record != m_itemToTransfer.end() ? record->second.get() : nullptr, index);
             }
         }
         ReleaseTransfer(index);
     }
+}
+
+void CDownloadItemFetcher::FinishSuccessfulTransfer(DIFDataInfo* record, std::int32_t index)
+{
+    CDownloadItem& item = *m_items[static_cast<std::size_t>(index)];
+    if (item.GetStatus() == DIS_IN_PROGRESS) {
+        // A size that was never announced is judged now that the body is complete.
+        const std::int64_t received = record ? record->file.BytesWritten() : 0;
+        if (record && !record->sizeAnnounced && m_pClient && !m_pClient->IsFileSizeAllowed(received)) {
+            DiscardTempFile(index);
+            SetItemOutcome(index, DIS_SKIPPED, kSkippedSize);
+            return;
+        }
+        item.SetStatus(DIS_COMPLETED);
+    }
+    if (item.GetStatus() != DIS_COMPLETED)
+        return;
+    m_active.erase(index);
+    // A body that never arrived is an empty file, saved like any other.
+    if (record && !record->bodyStarted)
+        PrepareTempFile(*record);
+    if (item.GetStatus() == DIS_COMPLETED)
+        SaveDownloadedFile(index);
 }
 
 void CDownloadItemFetcher::ReleaseTransfer(std::int32_t index)
@@ -492,12 +448,9 @@ void CDownloadItemFetcher::ReleaseTransfer(std::int32_t index)
         record = it->second;
         m_itemToTransfer.erase(it);
     }
-    if (record->easy) {
-        curl_multi_remove_handle(m_multi, record->easy);
-        m_handleToItem.erase(record->easy);
-    }
+    m_handleToItem.erase(record->transfer.get());
     std::lock_guard<std::recursive_mutex> lock(m_itemLock);
-    record.reset(); // deletes a temporary file still open
+    record.reset(); // deletes a temporary file still open, leaves the multi handle
 }
 
 void CDownloadItemFetcher::ReleaseAllTransfers()
@@ -507,19 +460,12 @@ void CDownloadItemFetcher::ReleaseAllTransfers()
         std::lock_guard<std::recursive_mutex> lock(m_itemLock);
         records.swap(m_itemToTransfer);
     }
-    for (auto& [index, record] : records) {
-        if (record->easy && m_multi)
-            curl_multi_remove_handle(m_multi, record->easy);
-    }
     {
         std::lock_guard<std::recursive_mutex> lock(m_itemLock);
-        records.clear();
+        records.clear(); // every transfer leaves the multi handle before it goes
     }
     m_handleToItem.clear();
-    if (m_multi) {
-        curl_multi_cleanup(m_multi);
-        m_multi = nullptr;
-    }
+    m_multi.reset();
 }
 
 void CDownloadItemFetcher::SaveDownloadedFile(std::int32_t index)
@@ -531,42 +477,34 @@ void CDownloadItemFetcher::SaveDownloadedFile(std::int32_t index)
         return;
     }
     DIFDataInfo& info = *found->second;
-    if (!info.m_bTempFileOpen)
+    if (!info.file.IsOpen())
         return;
     CDownloadItem& item = *m_items[static_cast<std::size_t>(index)];
     try {
-        const std::string folder = m_downloadFolder;
         std::string name = item.GetFileName();
-        if (HELPERS::FileExists(name, folder)) {
-            if (m_fileSavePolicy == FSP_SKIP) {
-                SetItemOutcome(index, DIS_ERRORED, kSaveFailedSkip);
-                return;
-            }
-            if (m_fileSavePolicy == FSP_RENAME) {
-                if (!HELPERS::MakeUniqueFileName(name, folder)) {
-                    SetItemOutcome(index, DIS_ERRORED, kNoUniqueName);
-                    return;
-                }
-                item.SetFileName(name);
-            }
-        }
-        const std::string path = HELPERS::GetFullFilePath(name, folder);
-        ::close(info.tempFd);
-        info.tempFd = -1;
-        // Only Overwrite may replace a file; a name taken meanwhile fails the move
-        // instead of destroying that file.
-        const unsigned flags = m_fileSavePolicy == FSP_OVERWRITE ? 0u : RENAME_NOREPLACE;
-        if (::renameat2(AT_FDCWD, info.tempPath.c_str(), AT_FDCWD, path.c_str(), flags) != 0) {
-            ::unlink(info.tempPath.c_str());
-            info.m_bTempFileOpen = false;
+        std::string path;
+        switch (info.file.Save(m_downloadFolder, m_fileSavePolicy, name, path)) {
+        case CDownloadFile::SR_SAVED:
+            break;
+        case CDownloadFile::SR_NAME_TAKEN:
+            info.file.Discard();
+            SetItemOutcome(index, DIS_ERRORED, kSaveFailedSkip);
+            return;
+        case CDownloadFile::SR_NO_UNIQUE_NAME:
+            info.file.Discard();
+            SetItemOutcome(index, DIS_ERRORED, kNoUniqueName);
+            return;
+        case CDownloadFile::SR_MOVE_FAILED:
+        case CDownloadFile::SR_NOTHING_OPEN:
             SetItemOutcome(index, DIS_ERRORED, kSaveFailed);
             return;
         }
-        info.m_bTempFileOpen = false;
+        item.SetFileName(name);
         item.SetStatus(DIS_COMPLETED);
         item.SetSavedPath(path);
         item.SetStatusInfo(kCompleted);
     } catch (...) {
+        info.file.Discard();
         SetItemOutcome(index, DIS_ERRORED, kSaveFailed);
     }
 }
@@ -577,7 +515,7 @@ void CDownloadItemFetcher::DiscardTempFile(std::int32_t index)
     try {
         const auto found = m_itemToTransfer.find(index);
         if (found != m_itemToTransfer.end())
-            found->second->CloseAndDeleteTempFile();
+            found->second->file.Discard();
     } catch (...) {
         SetItemOutcome(index, DIS_ERRORED, kDiscardFailed);
     }
@@ -594,9 +532,7 @@ void CDownloadItemFetcher::CancelDownloadItems(const std::vector<std::int32_t>& 
         if (item.GetStatus() != DIS_QUEUED && item.GetStatus() != DIS_IN_PROGRESS)
             continue;
         DiscardTempFile(index);
-        item.SetStatus(DIS_CANCELLED);
-        item.SetStatusInfo(kUserCancelled);
-        m_active.erase(index);
+        SetItemOutcome(index, DIS_CANCELLED, kUserCancelled);
         m_changed.insert(index);
     }
 }
@@ -610,9 +546,7 @@ void CDownloadItemFetcher::CancelAllItems()
             continue;
         const auto index = static_cast<std::int32_t>(i);
         DiscardTempFile(index);
-        m_active.erase(index);
-        item.SetStatus(DIS_CANCELLED);
-        item.SetStatusInfo(kUserCancelled);
+        SetItemOutcome(index, DIS_CANCELLED, kUserCancelled);
     }
 }
 

@@ -3,9 +3,11 @@
 // client one at a time, runs up to m_nMaxConcurrentDownloads transfers on one libcurl
 // multi handle, streams bodies into "TFR" temporary files in the download folder and
 // moves them to their final names by the save policy.
+#include "engine/DownloadFile.h"
 #include "engine/DownloadItem.h"
 #include "engine/SaveSettings.h"
 #include "fetch/ConnectionSettings.h"
+#include "fetch/CurlHandles.h"
 #include "helpers/WinDirectory.h"
 
 #include <cstdint>
@@ -17,9 +19,6 @@
 #include <unordered_map>
 #include <vector>
 
-typedef void CURL;
-typedef void CURLM;
-
 class IDownloadItemFetcherClient {
 public:
     virtual ~IDownloadItemFetcherClient() = default;
@@ -27,6 +26,9 @@ public:
     virtual bool ShouldContinue() = 0;
     virtual bool IsFileSizeAllowed(std::int64_t size) = 0;
     virtual void OnFetcherNotify(std::int32_t code) = 0;
+    // Whether a body whose size was not announced may still grow to `size` bytes (false
+    // once it passes the largest size wanted).
+    virtual bool MayFileReachSize(std::int64_t size) = 0;
 };
 
 enum RunResult : int {
@@ -40,19 +42,16 @@ enum RunResult : int {
 
 class CDownloadItemFetcher;
 
-// One started transfer; the libcurl callbacks get it as their user data.
+// One started transfer; the libcurl callbacks get it as their user data. Releasing it
+// deletes a temporary file still open and frees the easy handle.
 struct DIFDataInfo {
     CDownloadItemFetcher* owner = nullptr;
     std::int32_t itemIndex = -1;
-    CURL* easy = nullptr;
-    int tempFd = -1;
-    std::string tempPath;
-    bool m_bTempFileOpen = false;
+    CCurlTransfer transfer;
+    CDownloadFile file;
     bool errorReported = false; // the item was failed with a reason of its own
-    bool bodyStarted = false; // the first body bytes (or the end of an empty body) were handled
-
-    ~DIFDataInfo(); // closes and deletes a temporary file still open, cleans up the handle
-    void CloseAndDeleteTempFile();
+    bool bodyStarted = false;   // the first body bytes (or the end of an empty body) were handled
+    bool sizeAnnounced = false; // a successful answer gave the body's length
 };
 
 class CDownloadItemFetcher {
@@ -85,6 +84,8 @@ private:
     PumpResult PumpItems();
     bool StartNextTransfer();
     bool SetUpEasyHandle(DIFDataInfo& info);
+    // The end of a transfer that libcurl reports as successful (item lock held).
+    void FinishSuccessfulTransfer(DIFDataInfo* record, std::int32_t index);
     void ProcessFinishedTransfers();
     void ReleaseTransfer(std::int32_t index);
     void ReleaseAllTransfers();
@@ -98,6 +99,7 @@ private:
     // queued item starts, a finished one stops its transfer, an unknown status fails it.
     bool AdmitCallback(CDownloadItem& item, bool completedGoesOn);
     void MarkChanged(std::int32_t index);
+    // Sets a status with its info text; a final status gives the item's slot back at once.
     void SetItemOutcome(std::int32_t index, DownloadItemStatus status, const char* info);
     bool ClientContinues();
 
@@ -110,7 +112,7 @@ private:
     bool m_pumpTookItem = false;
     std::unordered_map<CURL*, std::int32_t> m_handleToItem;
     std::unordered_map<std::int32_t, std::shared_ptr<DIFDataInfo>> m_itemToTransfer;
-    CURLM* m_multi = nullptr;
+    CurlMultiPtr m_multi;
     std::deque<std::int32_t> m_pending;
     std::set<std::int32_t> m_active;
     std::vector<DownloadItemPtr> m_items;

@@ -1,7 +1,5 @@
 #include "engine/LinkAcceptor.h"
 
-#include "helpers/AsciiText.h"
-
 void CLinkAcceptor::Reset()
 {
     m_seen.clear();
@@ -13,9 +11,8 @@ DownloadItemPtr CLinkAcceptor::Accept(const CDownloadFilter& filter, const std::
 {
     if (extension.empty())
         return nullptr;
-    // Types are stored in lower case (the types editor lowers what the user types), so
-    // IMG_1.JPG is asked about as *.jpg; the file keeps its name as written.
-    if (!filter.IsExtensionAllowed("*." + HELPERS::ToLowerAscii(extension)))
+    // The filter folds letter case; the file keeps its name as written.
+    if (!filter.IsExtensionAllowed("*." + extension))
         return nullptr;
     if (!m_seen.insert(url).second)
         return nullptr;

@@ -1,31 +1,43 @@
 #include "engine/Ombrex.h"
 
-#include <stdexcept>
-#include <sys/resource.h>
-#include <thread>
-#include <unistd.h>
+#include "engine/OmbrexImpl.h"
+
+#include <set>
 
 const char* DownloaderStateName(DownloaderState state)
 {
     switch (state) {
-    case DS_IDLE:
-        return "DS_IDLE";
-    case DS_FETCHING_PAGE:
-        return "DS_FETCHING_PAGE";
-    case DS_PAGE_FAILED:
-        return "DS_PAGE_FAILED";
-    case DS_PAGE_CANCELLED:
-        return "DS_PAGE_CANCELLED";
-    case DS_DOWNLOADING:
-        return "DS_DOWNLOADING";
-    case DS_DOWNLOADS_CANCELLED:
-        return "DS_DOWNLOADS_CANCELLED";
-    case DS_DOWNLOADS_FAILED:
-        return "DS_DOWNLOADS_FAILED";
-    case DS_COMPLETED:
-        return "DS_COMPLETED";
+    case DS_IDLE: return "DS_IDLE";
+    case DS_FETCHING_PAGE: return "DS_FETCHING_PAGE";
+    case DS_PAGE_FAILED: return "DS_PAGE_FAILED";
+    case DS_PAGE_CANCELLED: return "DS_PAGE_CANCELLED";
+    case DS_DOWNLOADING: return "DS_DOWNLOADING";
+    case DS_DOWNLOADS_CANCELLED: return "DS_DOWNLOADS_CANCELLED";
+    case DS_DOWNLOADS_FAILED: return "DS_DOWNLOADS_FAILED";
+    case DS_COMPLETED: return "DS_COMPLETED";
     }
     return "DS_UNKNOWN";
+}
+
+const char* DownloaderStateLabel(DownloaderState state, bool cancelling)
+{
+    switch (state) {
+    case DS_FETCHING_PAGE: return cancelling ? "Canceling main page request..." : "Requesting main page...";
+    case DS_DOWNLOADING: return cancelling ? "Canceling file download..." : "Downloading files...";
+    case DS_COMPLETED: return "Completed";
+    case DS_PAGE_FAILED: return "Could not retrieve requested URL";
+    case DS_PAGE_CANCELLED:
+    case DS_DOWNLOADS_CANCELLED: return "Cancelled";
+    case DS_DOWNLOADS_FAILED: return "Downloading files failed";
+    case DS_IDLE: break;
+    }
+    return "Ready";
+}
+
+bool IsFinalState(DownloaderState state)
+{
+    return state == DS_PAGE_FAILED || state == DS_PAGE_CANCELLED || state == DS_DOWNLOADS_CANCELLED ||
+           state == DS_DOWNLOADS_FAILED || state == DS_COMPLETED;
 }
 
 std::unique_ptr<IOmbrex> CreateOmbrex() { return std::make_unique<COmbrex>(); }
@@ -45,236 +57,11 @@ CDownloadFilter BuildDownloadFilter(const ConfigOptions& options)
     return filter;
 }
 
-COmbrex::COmbrex() : m_pageFetcher(this), m_itemFetcher(this)
+SaveSettings MakeSaveSettings(const ConfigOptions& options)
 {
-    m_saveSettings.m_fileSavePolicy = FSP_RENAME;
-    SetDownloadFolder(HELPERS::WinDirectory("C:\\Downloads"));
-
-    // Governs only until the first SetConfigOptions.
-    CDownloadFilter filter;
-    filter.SetIncludeExtensions("*.jpg|*.jpeg|*.bmp|*.gif|*.tiff|*.wmv|*.mpg|*.mpeg|*.avi|*.mov");
-    filter.SetExcludeExtensions("*.html|*.htm|*.jsp|*.asp|*.php");
-    filter.m_bUseInclude = true;
-    filter.m_bUseExclude = true;
-    filter.SetMinFileSize(0);
-    filter.SetMaxFileSize(std::numeric_limits<std::int64_t>::max());
-    SetDownloadFilter(filter);
+    SaveSettings save;
+    save.m_fileSavePolicy = options.m_fileSavePolicy;
+    save.m_downloadFolder = options.m_downloadFolder;
+    save.m_nMaxConcurrentDownloads = options.m_nMaxConcurrentDownloads;
+    return save;
 }
-
-COmbrex::~COmbrex()
-{
-    // The worker uses this object; it must be gone before the members are.
-    Cancel();
-    std::unique_lock<std::mutex> lock(m_workerLock);
-    m_workerDone.wait(lock, [this] { return !m_workerRunning; });
-}
-
-void COmbrex::SetState(DownloaderState state)
-{
-    std::lock_guard<std::mutex> lock(m_stateLock);
-    m_state = state;
-}
-
-void COmbrex::SetBusy(bool busy)
-{
-    std::lock_guard<std::mutex> lock(m_busyLock);
-    m_bBusy = busy;
-}
-
-bool COmbrex::IsBusy()
-{
-    std::lock_guard<std::mutex> lock(m_busyLock);
-    return m_bBusy;
-}
-
-void COmbrex::SetDownloadFolder(const HELPERS::WinDirectory& folder)
-{
-    if (IsBusy())
-        throw std::runtime_error("Attempt to set download folder when downloader not idle");
-    if (folder.empty())
-        throw std::runtime_error("Download folder argument was empty!");
-    m_downloadFolder = folder;
-}
-
-HELPERS::WinDirectory COmbrex::GetDownloadFolder() { return m_downloadFolder; }
-
-void COmbrex::SetDownloadFilter(const CDownloadFilter& filter)
-{
-    if (IsBusy())
-        throw std::runtime_error("Attempt to set download filter when downloader not idle");
-    m_filter = filter;
-}
-
-void COmbrex::SetConnectionSettings(const ConnectionSettings& settings)
-{
-    if (IsBusy())
-        throw std::runtime_error("Attempt to set user agent when downloader not idle");
-    m_connSettings = settings;
-}
-
-ConnectionSettings COmbrex::GetConnectionSettings() { return m_connSettings; }
-
-void COmbrex::SetSaveSettings(const SaveSettings& settings) { m_saveSettings = settings; }
-
-SaveSettings COmbrex::GetSaveSettings() { return m_saveSettings; }
-
-void COmbrex::SetConfigOptions(const ConfigOptions& options)
-{
-    m_options = options;
-    m_filter = BuildDownloadFilter(m_options);
-    m_connSettings.m_userAgent = m_options.m_userAgent;
-    m_connSettings.m_respFactor = m_options.m_respFactor;
-}
-
-ConfigOptions COmbrex::GetConfigOptions() { return m_options; }
-
-void COmbrex::GotoURL(std::string url)
-{
-    if (GetState(false) != DS_IDLE)
-        throw std::runtime_error("GotoURL called when downloader NOT idle!");
-    if (url.empty())
-        throw std::runtime_error("Empty URL passed into GotoURL!");
-
-    // The previous worker may still be on its last lines after publishing its state.
-    {
-        std::unique_lock<std::mutex> lock(m_workerLock);
-        m_workerDone.wait(lock, [this] { return !m_workerRunning; });
-        m_workerRunning = true;
-    }
-
-    m_url = url;
-    m_acceptor.Reset();
-    {
-        std::lock_guard<std::mutex> lock(m_keepGoingLock);
-        m_bKeepGoing = true;
-    }
-    SetBusy(true);
-    SetState(DS_FETCHING_PAGE);
-    m_pageFetcher.SetConnectionSettings(m_connSettings);
-
-    try {
-        std::thread(&COmbrex::WorkerProc, this).detach();
-    } catch (const std::exception&) {
-        {
-            std::lock_guard<std::mutex> lock(m_workerLock);
-            m_workerRunning = false;
-            m_workerDone.notify_all();
-        }
-        SetBusy(false);
-        SetState(DS_IDLE);
-        throw std::runtime_error("Could not create thread to fetch URL");
-    }
-}
-
-void COmbrex::WorkerProc()
-{
-    // Below the user interface: a few nice levels down for this thread only.
-    const int nice = getpriority(PRIO_PROCESS, 0);
-    setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), nice + 2 > 19 ? 19 : nice + 2);
-
-    // Notified under the lock: once a waiter sees the flag, this thread no longer
-    // touches the object, which the destructor may then free.
-    auto finish = [this] {
-        std::lock_guard<std::mutex> lock(m_workerLock);
-        m_workerRunning = false;
-        m_workerDone.notify_all();
-    };
-
-    std::vector<char>().swap(m_page);
-    std::string url = m_url;
-    int result = FR_TRANSFER_FAILED;
-    try {
-        result = m_pageFetcher.FetchPage(url, m_page);
-        std::lock_guard<std::mutex> lock(m_urlLock);
-        m_currentURL = url;
-    } catch (...) {
-        SetState(DS_PAGE_FAILED);
-        SetBusy(false);
-        finish();
-        return;
-    }
-
-    SetState(result == FR_OK ? DS_DOWNLOADING : result == FR_CANCELLED ? DS_PAGE_CANCELLED : DS_PAGE_FAILED);
-    if (result != FR_OK) {
-        finish();
-        return;
-    }
-
-    try {
-        m_extractor.Reset(std::move(m_page), url);
-        m_itemFetcher.SetSaveSettings(m_saveSettings);
-        m_itemFetcher.SetConnectionSettings(m_connSettings);
-        const int run = m_itemFetcher.RunDownloads(this);
-        SetState(run == RR_COMPLETED ? DS_COMPLETED : run == RR_CANCELLED ? DS_DOWNLOADS_CANCELLED : DS_DOWNLOADS_FAILED);
-        if (run == RR_COMPLETED)
-            SetBusy(false);
-    } catch (...) {
-        SetState(DS_DOWNLOADS_FAILED);
-    }
-    finish();
-}
-
-void COmbrex::CancelDownloadItems(const std::vector<std::int32_t>& indices)
-{
-    m_itemFetcher.CancelDownloadItems(indices);
-}
-
-void COmbrex::Cancel()
-{
-    std::lock_guard<std::mutex> lock(m_keepGoingLock);
-    m_bKeepGoing = false;
-}
-
-DownloaderState COmbrex::GetState(bool acknowledge)
-{
-    DownloaderState state;
-    bool idle;
-    {
-        std::lock_guard<std::mutex> lock(m_stateLock);
-        state = m_state;
-        if (acknowledge && state != DS_IDLE && state != DS_FETCHING_PAGE && state != DS_DOWNLOADING)
-            m_state = DS_IDLE;
-        idle = m_state == DS_IDLE;
-    }
-    if (idle)
-        SetBusy(false);
-    return state;
-}
-
-void COmbrex::ResetState() { SetState(DS_IDLE); }
-
-std::string COmbrex::GetCurrentURL()
-{
-    std::lock_guard<std::mutex> lock(m_urlLock);
-    return m_currentURL;
-}
-
-void COmbrex::GetChangedItems(std::vector<DownloadItemPtr>& out) { m_itemFetcher.GetChangedItems(out); }
-
-void COmbrex::GetDownloadItems(std::vector<DownloadItemPtr>& out) { m_itemFetcher.GetDownloadItems(out); }
-
-void COmbrex::ClearDownloadItems() { m_itemFetcher.ClearDownloadItems(); }
-
-bool COmbrex::ShouldContinue()
-{
-    std::lock_guard<std::mutex> lock(m_keepGoingLock);
-    return m_bKeepGoing;
-}
-
-bool COmbrex::GetNextDownloadItem(DownloadItemPtr& item)
-{
-    std::string url, fileName, extension;
-    for (;;) {
-        const LinkKind kind = m_extractor.GetNextLink(url, fileName, extension);
-        if (kind == LK_NONE)
-            return false;
-        if (DownloadItemPtr accepted = m_acceptor.Accept(m_filter, url, fileName, extension, kind)) {
-            item = accepted;
-            return true;
-        }
-    }
-}
-
-bool COmbrex::IsFileSizeAllowed(std::int64_t size) { return m_filter.IsSizeAllowed(size); }
-
-void COmbrex::OnFetcherNotify(std::int32_t) {}

@@ -1,22 +1,21 @@
 #pragma once
-// The download engine's front door. A front end creates one controller with CreateOmbrex
-// and talks to it only through IOmbrex, from one thread (the user-interface thread); each
-// GotoURL runs the whole job on a worker thread of its own.
+// The download engine's front door: everything a front end (desktop program, CLI) needs.
+// It includes no libcurl or fetcher header; the controller behind it lives in
+// OmbrexImpl.h.
+//
+// Threads: a front end calls IOmbrex from one thread of its own (the user-interface
+// thread). Each GotoURL runs the whole job on a worker thread that the controller starts;
+// the two meet only inside the controller, behind its locks.
 #include "config/ConfigOptions.h"
 #include "engine/DownloadFilter.h"
 #include "engine/DownloadItem.h"
-#include "engine/DownloadItemFetcher.h"
-#include "engine/LinkAcceptor.h"
+#include "engine/HttpLibrary.h"
 #include "engine/SaveSettings.h"
 #include "fetch/ConnectionSettings.h"
-#include "fetch/HtmlPageFetcher.h"
-#include "fetch/LinkExtractor.h"
 #include "helpers/WinDirectory.h"
 
-#include <condition_variable>
 #include <cstdint>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -33,28 +32,54 @@ enum DownloaderState : std::int32_t {
 
 // "DS_COMPLETED" and so on.
 const char* DownloaderStateName(DownloaderState state);
+// What a person is shown for the state: "Requesting main page...", "Completed", ...;
+// `cancelling` gives the texts shown while a cancel winds the job down.
+const char* DownloaderStateLabel(DownloaderState state, bool cancelling = false);
+// A job's last state: nothing changes until it is acknowledged.
+bool IsFinalState(DownloaderState state);
 
 class IOmbrex {
 public:
     virtual ~IOmbrex() = default;
+
+    // Settings: front-end thread, between jobs. The three Set calls that check refuse
+    // (std::runtime_error) while a job is unacknowledged.
     virtual void SetDownloadFolder(const HELPERS::WinDirectory& folder) = 0;
     virtual HELPERS::WinDirectory GetDownloadFolder() = 0;
     virtual void SetDownloadFilter(const CDownloadFilter& filter) = 0;
     virtual void SetConnectionSettings(const ConnectionSettings& settings) = 0;
     virtual ConnectionSettings GetConnectionSettings() = 0;
+    // Front-end thread, any time; a running job keeps the values it started with.
     virtual void SetSaveSettings(const SaveSettings& settings) = 0;
     virtual SaveSettings GetSaveSettings() = 0;
+    // Front-end thread, between jobs: the filter, user agent and responsiveness of the next
+    // job. Throws DFException for a negative size.
     virtual void SetConfigOptions(const ConfigOptions& options) = 0;
     virtual ConfigOptions GetConfigOptions() = 0;
+
+    // Front-end thread, while idle: starts a job on a new worker thread and returns at once.
     virtual void GotoURL(std::string url) = 0;
+    // Front-end thread, during a job: cancels the items with these ids.
     virtual void CancelDownloadItems(const std::vector<std::int32_t>& indices) = 0;
+    // Front-end thread, any time: asks the running job to stop; the final state follows.
     virtual void Cancel() = 0;
+    // Front-end thread, on every refresh tick; acknowledging a final state returns the
+    // controller to DS_IDLE and ends the job.
     virtual DownloaderState GetState(bool acknowledge) = 0;
+    // Front-end thread, after a job has ended (never while its worker runs).
     virtual void ResetState() = 0;
+    // Front-end thread, once the state is DS_DOWNLOADING or final: the page's address after
+    // redirects (the requested address when the page failed).
     virtual std::string GetCurrentURL() = 0;
+    // Front-end thread, on every tick: copies of the items changed since the last call.
     virtual void GetChangedItems(std::vector<DownloadItemPtr>& out) = 0;
+    // Front-end thread, only between jobs: hands out the live items themselves.
     virtual void GetDownloadItems(std::vector<DownloadItemPtr>& out) = 0;
+    // Front-end thread, only between jobs.
     virtual void ClearDownloadItems() = 0;
+    // Front-end thread, after DS_PAGE_FAILED: why the page could not be fetched ("HTTP
+    // status 404", libcurl's error text, "not an HTML page", ...); empty otherwise.
+    virtual std::string GetPageFailureReason() = 0;
 };
 
 std::unique_ptr<IOmbrex> CreateOmbrex();
@@ -63,65 +88,5 @@ std::unique_ptr<IOmbrex> CreateOmbrex();
 // range in bytes. Throws DFException for a negative size.
 CDownloadFilter BuildDownloadFilter(const ConfigOptions& options);
 
-class COmbrex : public IOmbrex, public IHtmlPageFetcherClient, public IDownloadItemFetcherClient {
-public:
-    COmbrex();
-    // Cancels a running job and waits for its worker to finish.
-    ~COmbrex() override;
-
-    void SetDownloadFolder(const HELPERS::WinDirectory& folder) override;
-    HELPERS::WinDirectory GetDownloadFolder() override;
-    void SetDownloadFilter(const CDownloadFilter& filter) override;
-    void SetConnectionSettings(const ConnectionSettings& settings) override;
-    ConnectionSettings GetConnectionSettings() override;
-    void SetSaveSettings(const SaveSettings& settings) override;
-    SaveSettings GetSaveSettings() override;
-    void SetConfigOptions(const ConfigOptions& options) override;
-    ConfigOptions GetConfigOptions() override;
-    void GotoURL(std::string url) override;
-    void CancelDownloadItems(const std::vector<std::int32_t>& indices) override;
-    void Cancel() override;
-    DownloaderState GetState(bool acknowledge) override;
-    void ResetState() override;
-    std::string GetCurrentURL() override;
-    void GetChangedItems(std::vector<DownloadItemPtr>& out) override;
-    void GetDownloadItems(std::vector<DownloadItemPtr>& out) override;
-    void ClearDownloadItems() override;
-
-    // Both fetchers' client side (worker thread).
-    bool ShouldContinue() override;
-    bool GetNextDownloadItem(DownloadItemPtr& item) override;
-    bool IsFileSizeAllowed(std::int64_t size) override;
-    void OnFetcherNotify(std::int32_t code) override;
-
-private:
-    void WorkerProc();
-    void SetState(DownloaderState state);
-    void SetBusy(bool busy);
-    bool IsBusy();
-
-    std::string m_url;
-    std::string m_currentURL;
-    std::mutex m_urlLock;
-    ConnectionSettings m_connSettings;
-    CHtmlPageFetcher m_pageFetcher;
-    SaveSettings m_saveSettings;
-    CDownloadItemFetcher m_itemFetcher;
-    ConfigOptions m_options;
-    std::vector<char> m_page;
-    CLinkAcceptor m_acceptor; // seen addresses and the next item id
-    CDownloadFilter m_filter;
-    HELPERS::WinDirectory m_downloadFolder;
-    bool m_bKeepGoing = true;
-    std::mutex m_keepGoingLock;
-    bool m_bBusy = false;
-    std::mutex m_busyLock;
-    DownloaderState m_state = DS_IDLE;
-    std::mutex m_stateLock;
-    CLinkExtractor m_extractor;
-
-    // Lets the destructor wait for a worker still running.
-    bool m_workerRunning = false;
-    std::mutex m_workerLock;
-    std::condition_variable m_workerDone;
-};
+// The save settings a job uses for these options: policy, folder and concurrency.
+SaveSettings MakeSaveSettings(const ConfigOptions& options);

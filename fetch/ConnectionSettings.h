@@ -1,5 +1,6 @@
 #pragma once
 #include <string>
+#include <string_view>
 
 // HTTP settings shared by the page fetcher and the transfer engine. The controller keeps
 // one copy and hands it to both fetchers before each job.
@@ -11,3 +12,21 @@ struct ConnectionSettings {
     int m_nMaxRedirects = 10;        // CURLOPT_MAXREDIRS
     std::string m_userAgent = "Mozilla Firefox";
 };
+
+inline constexpr const char* kDefaultUserAgent = "Mozilla Firefox";
+
+// A user agent may go onto the wire only without control characters: a line break in it
+// would add request headers.
+inline bool IsSendableUserAgent(std::string_view agent)
+{
+    for (const char c : agent)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
+            return false;
+    return true;
+}
+
+// The agent itself when sendable, the default otherwise.
+inline std::string SafeUserAgent(const std::string& agent)
+{
+    return IsSendableUserAgent(agent) ? agent : std::string(kDefaultUserAgent);
+}

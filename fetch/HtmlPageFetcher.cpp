@@ -5,6 +5,7 @@
 
 #include <boost/regex.hpp>
 
+#include "fetch/CurlHandles.h"
 #include "fetch/CurlWait.h"
 
 namespace {
@@ -18,67 +19,33 @@ const boost::regex& HtmlContentPattern()
 // Any return value other than the block length makes libcurl abort the transfer.
 size_t AbortValue(size_t len) { return len == 0 ? 1 : 0; }
 
-// Releases the handles of one fetch in the required order: detach, multi, easy.
-struct FetchHandles {
-    CURL* easy = nullptr;
-    CURLM* multi = nullptr;
-    bool added = false;
-    char error[CURL_ERROR_SIZE] = {};
-
-    FetchHandles() = default;
-    FetchHandles(const FetchHandles&) = delete;
-    FetchHandles& operator=(const FetchHandles&) = delete;
-    ~FetchHandles()
-    {
-        if (added)
-            curl_multi_remove_handle(multi, easy);
-        if (multi)
-            curl_multi_cleanup(multi);
-        if (easy)
-            curl_easy_cleanup(easy);
-    }
-};
-
 } // namespace
 
 CHtmlPageFetcher::CHtmlPageFetcher(IHtmlPageFetcherClient* client) : m_pClient(client) {}
 
 FetchResult CHtmlPageFetcher::FetchPage(std::string& url, std::vector<char>& body)
 {
+    m_failureReason.clear();
     try {
-        FetchHandles h;
-        h.easy = curl_easy_init();
-        if (!h.easy || curl_easy_setopt(h.easy, CURLOPT_USERAGENT, m_settings.m_userAgent.c_str()) != CURLE_OK ||
-            curl_easy_setopt(h.easy, CURLOPT_FAILONERROR, 1L) != CURLE_OK ||
-            curl_easy_setopt(h.easy, CURLOPT_HEADERFUNCTION, &CHtmlPageFetcher::HeaderCallback) != CURLE_OK) {
-            m_result = FR_SETUP_FAILED;
-            return FR_SETUP_FAILED;
+        // Declared in this order so that the transfer leaves the multi handle before either
+        // goes, and the error buffer outlives the handle that writes to it.
+        char error[CURL_ERROR_SIZE] = {};
+        CurlMultiPtr multi;
+        CCurlTransfer transfer(MakeEasyHandle(m_settings, url));
+        CURL* easy = transfer.get();
+        if (!easy || curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, &CHtmlPageFetcher::HeaderCallback) != CURLE_OK ||
+            curl_easy_setopt(easy, CURLOPT_HEADERDATA, this) != CURLE_OK ||
+            curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, error) != CURLE_OK ||
+            curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &CHtmlPageFetcher::BodyCallback) != CURLE_OK ||
+            curl_easy_setopt(easy, CURLOPT_WRITEDATA, this) != CURLE_OK ||
+            curl_easy_setopt(easy, CURLOPT_NOPROGRESS, 0L) != CURLE_OK ||
+            curl_easy_setopt(easy, CURLOPT_XFERINFOFUNCTION, &CHtmlPageFetcher::ProgressCallback) != CURLE_OK ||
+            curl_easy_setopt(easy, CURLOPT_XFERINFODATA, this) != CURLE_OK) {
+            return Fail(FR_SETUP_FAILED, "the request could not be set up");
         }
-        curl_easy_setopt(h.easy, CURLOPT_HEADERDATA, this);
-        curl_easy_setopt(h.easy, CURLOPT_ERRORBUFFER, h.error);
-        curl_easy_setopt(h.easy, CURLOPT_WRITEFUNCTION, &CHtmlPageFetcher::BodyCallback);
-        curl_easy_setopt(h.easy, CURLOPT_WRITEDATA, this);
-        curl_easy_setopt(h.easy, CURLOPT_NOPROGRESS, 0L);
-        curl_easy_setopt(h.easy, CURLOPT_XFERINFOFUNCTION, &CHtmlPageFetcher::ProgressCallback);
-        curl_easy_setopt(h.easy, CURLOPT_XFERINFODATA, this);
-        curl_easy_setopt(h.easy, CURLOPT_AUTOREFERER, m_settings.m_bAutoReferer ? 1L : 0L);
-        curl_easy_setopt(h.easy, CURLOPT_FOLLOWLOCATION, m_settings.m_bFollowLocation ? 1L : 0L);
-        curl_easy_setopt(h.easy, CURLOPT_MAXREDIRS, static_cast<long>(m_settings.m_nMaxRedirects));
-        // A web page only: neither the address nor a redirect may lead to local files or
-        // other protocols.
-        curl_easy_setopt(h.easy, CURLOPT_PROTOCOLS_STR, "http,https");
-        curl_easy_setopt(h.easy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
-
-        if (curl_easy_setopt(h.easy, CURLOPT_URL, url.c_str()) != CURLE_OK) {
-            m_result = FR_SETUP_FAILED;
-            return FR_SETUP_FAILED;
-        }
-        h.multi = curl_multi_init();
-        if (!h.multi || curl_multi_add_handle(h.multi, h.easy) != CURLM_OK) {
-            m_result = FR_SETUP_FAILED;
-            return FR_SETUP_FAILED;
-        }
-        h.added = true;
+        multi.reset(curl_multi_init());
+        if (!multi || !transfer.Attach(multi.get()))
+            return Fail(FR_SETUP_FAILED, "the request could not be set up");
 
         m_result = FR_OK;
         body.clear();
@@ -89,58 +56,95 @@ FetchResult CHtmlPageFetcher::FetchPage(std::string& url, std::vector<char>& bod
         m_pBody = &body;
 
         int running = 0;
-        PerformUntilSettled(h.multi, running);
+        PerformUntilSettled(multi.get(), running);
 
         const auto slice = WaitSliceFor(m_settings.m_respFactor);
         for (;;) {
             if (running < 1) {
                 bool done = false;
-                bool failed = false;
+                CURLcode failure = CURLE_OK;
                 int left = 0;
-                while (CURLMsg* msg = curl_multi_info_read(h.multi, &left)) {
+                while (CURLMsg* msg = curl_multi_info_read(multi.get(), &left)) {
                     if (msg->msg != CURLMSG_DONE)
                         continue;
                     done = true;
                     if (msg->data.result != CURLE_OK)
-                        failed = true;
+                        failure = msg->data.result;
                 }
-                if (failed) {
-                    // libcurl keeps at most 300 KiB of response headers itself; going past
-                    // that is the same fault as going past our own limit.
+                if (failure != CURLE_OK) {
                     if (m_result == FR_OK)
-                        m_result = std::string_view(h.error).starts_with("Too large response headers")
-                                       ? FR_HEADERS_TOO_BIG
-                                       : FR_TRANSFER_FAILED;
+                        m_result = IsHeaderOverflow(failure, error, body.empty()) ? FR_HEADERS_TOO_BIG
+                                                                                  : FR_TRANSFER_FAILED;
+                    if (m_result == FR_NOT_HTML) {
+                        char* type = nullptr;
+                        curl_easy_getinfo(easy, CURLINFO_CONTENT_TYPE, &type);
+                        m_failureReason = std::string("not an HTML page (Content-Type: ") +
+                                          (type && *type ? type : "none") + ")";
+                    } else if (m_failureReason.empty()) {
+                        m_failureReason = DescribeFailure(easy, failure, error);
+                    }
                     break;
                 }
                 if (m_result != FR_OK)
                     break;
                 char* effective = nullptr;
-                if (!done || body.empty() || m_headers.view().empty() ||
-                    curl_easy_getinfo(h.easy, CURLINFO_EFFECTIVE_URL, &effective) != CURLE_OK || !effective) {
-                    m_result = FR_TRANSFER_FAILED;
+                if (!done || m_headers.view().empty() ||
+                    curl_easy_getinfo(easy, CURLINFO_EFFECTIVE_URL, &effective) != CURLE_OK || !effective) {
+                    Fail(FR_TRANSFER_FAILED, "the server sent no answer");
+                    break;
+                }
+                if (body.empty()) {
+                    Fail(FR_TRANSFER_FAILED, "the page is empty");
                     break;
                 }
                 url = effective;
                 break;
             }
             const CurlPassResult pass =
-                WaitAndPerform(h.multi, slice, [this] { return m_pClient->ShouldContinue(); }, running);
+                WaitAndPerform(multi.get(), slice, [this] { return m_pClient->ShouldContinue(); }, running);
             if (pass == CPR_CANCELLED) {
                 m_result = FR_CANCELLED;
                 break;
             }
             if (pass != CPR_CONTINUE) {
-                m_result = FR_WAIT_FAILED;
+                Fail(FR_WAIT_FAILED, "waiting for the server failed");
                 break;
             }
         }
     } catch (...) {
         if (m_result == FR_OK)
-            m_result = FR_TRANSFER_FAILED;
+            Fail(FR_TRANSFER_FAILED, "unexpected error while fetching the page");
     }
+    if (m_result == FR_CANCELLED)
+        m_failureReason.clear();
     m_pBody = nullptr;
     return static_cast<FetchResult>(m_result);
+}
+
+FetchResult CHtmlPageFetcher::Fail(FetchResult result, std::string reason)
+{
+    m_result = result;
+    m_failureReason = std::move(reason);
+    return result;
+}
+
+bool CHtmlPageFetcher::IsHeaderOverflow(CURLcode code, const char* error, bool noBodyYet)
+{
+    // libcurl keeps at most 300 KiB of response headers, and at most 100 KiB in one line;
+    // going past either is the same fault as going past our own limit.
+    const std::string_view text(error);
+    return text.starts_with("Too large response headers") || text.starts_with("Avoided giant realloc for header") ||
+           (code == CURLE_OUT_OF_MEMORY && noBodyYet);
+}
+
+std::string CHtmlPageFetcher::DescribeFailure(CURL* easy, CURLcode code, const char* error)
+{
+    if (code == CURLE_HTTP_RETURNED_ERROR) {
+        long status = 0;
+        curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status);
+        return "HTTP status " + std::to_string(status);
+    }
+    return *error ? std::string(error) : std::string(curl_easy_strerror(code));
 }
 
 bool CHtmlPageFetcher::CancelledByClient()
@@ -160,12 +164,12 @@ size_t CHtmlPageFetcher::HeaderCallback(char* data, size_t size, size_t count, v
             return AbortValue(len);
         const size_t limit = static_cast<size_t>(std::max(self->m_settings.m_nMaxHeaderBytes, 0));
         if (self->m_headers.view().size() + len + 1 > limit) {
-            self->m_result = FR_HEADERS_TOO_BIG;
+            self->Fail(FR_HEADERS_TOO_BIG, "the response headers are larger than " + std::to_string(limit) + " bytes");
             return AbortValue(len);
         }
         self->m_headers.write(data, static_cast<std::streamsize>(len));
         if (!self->m_headers) {
-            self->m_result = FR_HEADER_STORE;
+            self->Fail(FR_HEADER_STORE, "the response headers could not be kept");
             return AbortValue(len);
         }
     } catch (...) {
@@ -189,7 +193,7 @@ size_t CHtmlPageFetcher::BodyCallback(char* data, size_t size, size_t count, voi
     }
     try {
         if (self->m_pBody->size() + len > kMaxPageBytes) {
-            self->m_result = FR_TRANSFER_FAILED;
+            self->Fail(FR_TRANSFER_FAILED, "the page is larger than 128 MiB");
             return AbortValue(len);
         }
         self->m_pBody->insert(self->m_pBody->end(), data, data + len);

@@ -47,6 +47,10 @@ public:
     // arrived. Throws nothing.
     FetchResult FetchPage(std::string& url, std::vector<char>& body);
 
+    // Why the last FetchPage failed, for people ("HTTP status 404", libcurl's error text,
+    // "not an HTML page (...)"); empty after success or a cancel.
+    const std::string& GetFailureReason() const { return m_failureReason; }
+
 private:
     // libcurl callbacks; `userdata` is the fetcher.
     static size_t HeaderCallback(char* data, size_t size, size_t count, void* userdata);
@@ -54,12 +58,17 @@ private:
     static int ProgressCallback(void* userdata, curl_off_t dltotal, curl_off_t dlnow,
                                 curl_off_t ultotal, curl_off_t ulnow);
 
+    FetchResult Fail(FetchResult result, std::string reason);
+    static bool IsHeaderOverflow(CURLcode code, const char* error, bool noBodyYet);
+    static std::string DescribeFailure(CURL* easy, CURLcode code, const char* error);
+
     // True when the header text received so far declares text/html.
     bool IsHtmlContent();
     // Asks the client; a "no" becomes the cancelled result.
     bool CancelledByClient();
 
     int m_result = FR_OK;
+    std::string m_failureReason;
     std::ostringstream m_headers;
     std::vector<char>* m_pBody = nullptr;
     IHtmlPageFetcherClient* m_pClient;

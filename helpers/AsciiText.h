@@ -8,6 +8,8 @@ namespace HELPERS {
 
 inline char FoldAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
+inline char UpperAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+
 inline std::string ToLowerAscii(std::string_view s)
 {
     std::string out(s);

@@ -54,7 +54,10 @@ TEST(DownloadFilter, IncludeIsAWhitelistAndExcludeVetoesIt)
     };
     const Case cases[] = {
         {"*.jpg|*.gif", true, "*.htm", false, "*.gif", true},
-        {"*.jpg|*.gif", true, "*.htm", false, "*.GIF", false}, // compared case-sensitively
+        // Letter case is folded on both sides.
+        {"*.jpg|*.gif", true, "*.htm", false, "*.GIF", true},
+        {"*.JPG|*.gif", true, "*.htm", false, "*.jpg", true},
+        {"*.jpg", true, "*.HTM", true, "*.htm", false},
         {"*.jpg|*.gif", true, "*.htm", false, "*.png", false},
         {"*.jpg", true, "*.jpg", true, "*.jpg", false},
         {"*.jpg|*.gif", true, "*.gif", true, "*.jpg", true},
@@ -107,7 +110,7 @@ TEST(DownloadFilter, ListTextsKeepEveryPunctuationOfTheExtensionClass)
     CDownloadFilter filter;
     filter.SetIncludeExtensions("*.jpg|*.jpg|*.JPG|*.a'~`!@#$%&^_+=(){},-[];9");
     EXPECT_EQ(filter.GetIncludeExtensions(),
-              (Set{"*.JPG", "*.a'~`!@#$%&^_+=(){},-[];9", "*.jpg"})); // duplicates collapse
+              (Set{"*.a'~`!@#$%&^_+=(){},-[];9", "*.jpg"})); // duplicates collapse, in lower case
     filter.m_bUseInclude = true;
     EXPECT_TRUE(filter.IsExtensionAllowed("*.a'~`!@#$%&^_+=(){},-[];9"));
 }
