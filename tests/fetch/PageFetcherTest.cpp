@@ -150,7 +150,15 @@ INSTANTIATE_TEST_SUITE_P(
         FailureCase{"XhtmlType", routes::File(kPage, "application/xhtml+xml"), FR_NOT_HTML},
         // libcurl refuses more than 300 KiB of response headers by itself, before the
         // default 1 MiB limit is reached; the fetcher reports that as the same fault.
-        FailureCase{"HeadersOverOneMiB", routes::HugeHeaders(1100 * 1024), FR_HEADERS_TOO_BIG}),
+        FailureCase{"HeadersOverOneMiB", routes::HugeHeaders(1100 * 1024), FR_HEADERS_TOO_BIG},
+        // One header line past libcurl's own 100 KiB line limit is the same fault.
+        FailureCase{"OneHeaderLineOver100KiB",
+                    [] {
+                        auto r = routes::File(kPage);
+                        r.headers.emplace_back("X-Long", std::string(200 * 1024, 'h'));
+                        return r;
+                    }(),
+                    FR_HEADERS_TOO_BIG}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(PageFetcherTest, NonHtmlPageLeavesTheBodyEmpty)
