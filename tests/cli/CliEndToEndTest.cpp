@@ -79,6 +79,7 @@ protected:
     qtest::TestHttpServer server;
     qtest::TempFolder temp;
     fs::path Folder() const { return temp.Path() / "downloads"; }
+    void InterruptDuringDownloads(int sig);
     std::vector<std::string> Args(std::vector<std::string> extra, const std::string& path)
     {
         std::vector<std::string> args = {"-d", Folder().string()};
@@ -205,20 +206,30 @@ TEST_F(CliEndToEnd, ExitCodesForSuccessFailedPagesAndBadCommandLines)
         EXPECT_NE(run.out.find("2 completed, 0 skipped, 0 errored, 0 cancelled"), std::string::npos) << run.out;
         EXPECT_NE(run.out.find("Saved in " + Folder().string() + "/"), std::string::npos) << run.out;
     }
-    for (const char* page : {"/missing.html", "/picture.png"}) {
+    const std::pair<const char*, std::string> failures[] = {
+        {"/missing.html", "HTTP status 404"},
+        {"/picture.png", "not an HTML page (Content-Type: image/png)"},
+    };
+    for (const auto& [page, reason] : failures) {
         SCOPED_TRACE(page);
         const CliOutcome run = qtest::RunCli(kCli, Args({"--json"}, page));
         EXPECT_EQ(run.exitCode, 2);
-        EXPECT_NE(run.err.find("Could not retrieve requested URL"), std::string::npos) << run.err;
-        EXPECT_EQ(FinalObject(run)["state"].text, "DS_PAGE_FAILED");
+        // The fixed text stays; the reason follows it.
+        EXPECT_NE(run.err.find("Could not retrieve requested URL: " + reason), std::string::npos) << run.err;
+        const JsonValue final = FinalObject(run);
+        EXPECT_EQ(final["state"].text, "DS_PAGE_FAILED");
+        EXPECT_EQ(final["reason"].text, reason);
         const CliOutcome list = qtest::RunCli(kCli, Args({"--list"}, page));
         EXPECT_EQ(list.exitCode, 2);
+        EXPECT_NE(list.err.find("Could not retrieve requested URL: " + reason), std::string::npos) << list.err;
         EXPECT_EQ(list.out, "");
     }
 
     const std::size_t requests = server.TotalRequestCount();
     for (const std::vector<std::string>& bad :
-         {std::vector<std::string>{"-j", "9"}, {"--policy", "never"}, {"--min", "5XB"}, {"--what"}}) {
+         {std::vector<std::string>{"-j", "9"}, {"--policy", "never"}, {"--min", "5XB"}, {"--what"},
+          // A line break in the user agent would add a request header.
+          {"-A", "x\r\nX-Injected: 1"}, {"-A", "tab\there"}}) {
         SCOPED_TRACE(bad.front());
         const CliOutcome run = qtest::RunCli(kCli, Args(bad, "/ok/index.html"));
         EXPECT_EQ(run.exitCode, 64);
@@ -237,16 +248,27 @@ TEST_F(CliEndToEnd, ExitCodesForSuccessFailedPagesAndBadCommandLines)
 
 TEST_F(CliEndToEnd, InterruptDuringDownloadsCancelsAndLeavesNoTemporaryFile)
 {
+    // Ctrl-C, kill, a closed terminal and Ctrl-\ all cancel and clean up.
+    for (const int sig : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) {
+        SCOPED_TRACE(strsignal(sig));
+        InterruptDuringDownloads(sig);
+    }
+}
+
+void CliEndToEnd::InterruptDuringDownloads(int sig)
+{
+    fs::remove_all(Folder());
     const std::string big = Bytes(400000, 'g');
     server.AddFile("/s/small.jpg", Bytes(3000, 's'), "image/jpeg");
     server.AddRoute("/s/big.jpg", qtest::routes::StallMidBody(big, 100000, "image/jpeg"));
+    const int stalledBefore = server.StalledCount("/s/big.jpg");
     server.AddFile("/s/index.html", "<img src=\"small.jpg\"><img src=\"big.jpg\">");
 
     qtest::CliProcess cli(kCli, Args({"--json"}, "/s/index.html"));
-    ASSERT_TRUE(server.WaitForStalled("/s/big.jpg", 1, std::chrono::seconds(30)));
+    ASSERT_TRUE(server.WaitForStalled("/s/big.jpg", stalledBefore + 1, std::chrono::seconds(30)));
     ASSERT_TRUE(qtest::WaitFor([&] { return HasTempFile(Folder()); }, std::chrono::seconds(30)))
         << "the transfer holds a temporary file while it runs";
-    cli.Signal(SIGINT);
+    cli.Signal(sig);
     const CliOutcome run = cli.Wait(std::chrono::seconds(30));
 
     EXPECT_EQ(run.exitCode, 3) << run.err;
@@ -277,6 +299,120 @@ TEST_F(CliEndToEnd, InterruptDuringThePageCancelsIt)
             EXPECT_EQ(run.out, "");
         else
             EXPECT_EQ(FinalObject(run)["state"].text, "DS_PAGE_CANCELLED");
+    }
+}
+
+
+// A folder outside the sandbox (whose root only we may enter) that another user can reach:
+// mode 0755, owned by us. Removed at the end.
+class SharedFolder {
+public:
+    SharedFolder()
+    {
+        std::string pattern = "/tmp/quarrow-shared-XXXXXX";
+        if (!::mkdtemp(pattern.data()))
+            throw std::runtime_error("mkdtemp failed");
+        m_path = pattern;
+        fs::permissions(m_path, fs::perms(0755));
+    }
+    ~SharedFolder()
+    {
+        std::error_code ec;
+        fs::permissions(m_path, fs::perms::owner_all, fs::perm_options::add, ec);
+        fs::remove_all(m_path, ec);
+    }
+    const fs::path& Path() const { return m_path; }
+
+private:
+    fs::path m_path;
+};
+
+constexpr uid_t kNobody = 65534;
+
+// The binary where the unprivileged user can run it.
+std::string CliCopyIn(const SharedFolder& shared)
+{
+    const fs::path copy = shared.Path() / "quarrow-cli";
+    fs::copy_file(kCli, copy);
+    fs::permissions(copy, fs::perms(0755));
+    return copy.string();
+}
+
+TEST_F(CliEndToEnd, UnwritableFolderAndFullDiskEndWithErroredItemsAndExitCodeOne)
+{
+    std::string page = "<html>";
+    for (int i = 0; i < 4; ++i) {
+        const std::string name = "f" + std::to_string(i) + ".jpg";
+        server.AddFile("/d/" + name, Bytes(300000, 'f'), "image/jpeg");
+        page += "<img src=\"" + name + "\">";
+    }
+    server.AddFile("/d/index.html", page + "</html>");
+
+    struct Case {
+        const char* name;
+        bool asNobody;         // the folder is ours, the program runs as someone else
+        rlim_t maxFileBytes;   // writes fail part-way, as on a full disk
+    };
+    for (const Case c : {Case{"folder the user cannot write", true, 0}, Case{"full disk", false, 64 * 1024}}) {
+        SCOPED_TRACE(c.name);
+        if (c.asNobody && ::geteuid() != 0)
+            GTEST_SKIP() << "needs root to run the program as another user";
+        SharedFolder shared;
+        const fs::path downloads = shared.Path() / "downloads";
+        fs::create_directory(downloads);
+        fs::permissions(downloads, fs::perms(0755));
+        const std::string binary = c.asNobody ? CliCopyIn(shared) : kCli;
+        qtest::CliLaunch launch;
+        launch.uid = c.asNobody ? kNobody : 0;
+        launch.maxFileBytes = c.maxFileBytes;
+        const CliOutcome run = qtest::RunCli(
+            binary, {"-d", downloads.string(), "-j", "1", "--json", server.Url("/d/index.html")},
+            std::chrono::seconds(60), launch);
+        ASSERT_FALSE(run.timedOut) << "the job hung";
+        EXPECT_EQ(run.exitCode, 1) << run.err;
+        const JsonValue final = FinalObject(run);
+        EXPECT_EQ(final["state"].text, "DS_COMPLETED");
+        ASSERT_EQ(final["items"].items.size(), 4u);
+        for (const JsonValue& item : final["items"].items) {
+            EXPECT_EQ(item["status"].text, "DIS_ERRORED") << item["file"].text;
+            EXPECT_EQ(item["info"].text, "Could not create temporary file to save contents") << item["file"].text;
+        }
+        EXPECT_EQ(FolderEntries(downloads), std::vector<std::string>{}) << "no file, no TFR left";
+    }
+}
+
+TEST_F(CliEndToEnd, DownloadFolderThatCannotBeLookedAtIsAClearError)
+{
+    server.AddFile("/p/index.html", "<img src=\"a.jpg\">");
+    fs::create_symlink(temp.Path() / "loop-b", temp.Path() / "loop-a");
+    fs::create_symlink(temp.Path() / "loop-a", temp.Path() / "loop-b");
+    struct Case {
+        std::string folder;
+        uid_t uid;
+    };
+    std::vector<Case> cases = {
+        {(temp.Path() / "loop-a" / "sub").string(), 0},
+        {(temp.Path() / (std::string(300, 'n')) / "sub").string(), 0},
+    };
+    SharedFolder shared;
+    std::string binary = kCli;
+    if (::geteuid() == 0) {
+        // A parent folder only its owner may enter.
+        const fs::path closed = shared.Path() / "closed";
+        fs::create_directory(closed);
+        fs::permissions(closed, fs::perms(0700));
+        cases.push_back({(closed / "inner" / "downloads").string(), kNobody});
+        binary = CliCopyIn(shared);
+    }
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.folder.substr(0, 80));
+        qtest::CliLaunch launch;
+        launch.uid = c.uid;
+        const CliOutcome run =
+            qtest::RunCli(binary, {"-d", c.folder, server.Url("/p/index.html")}, std::chrono::seconds(60), launch);
+        EXPECT_EQ(run.exitCode, 2) << run.err;
+        EXPECT_EQ(run.termSignal, 0);
+        EXPECT_NE(run.err.find("Could not create download folder: " + c.folder + "/ ("), std::string::npos) << run.err;
     }
 }
 

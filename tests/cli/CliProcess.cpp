@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <stdexcept>
+#include <grp.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -25,7 +26,8 @@ std::filesystem::path MakeOutputFolder()
 
 } // namespace
 
-CliProcess::CliProcess(const std::string& binary, const std::vector<std::string>& args) : m_dir(MakeOutputFolder())
+CliProcess::CliProcess(const std::string& binary, const std::vector<std::string>& args, CliLaunch launch)
+    : m_dir(MakeOutputFolder())
 {
     const std::string outPath = (m_dir / "stdout").string();
     const std::string errPath = (m_dir / "stderr").string();
@@ -54,6 +56,17 @@ CliProcess::CliProcess(const std::string& binary, const std::vector<std::string>
         sigemptyset(&none);
         ::sigprocmask(SIG_SETMASK, &none, nullptr);
         ::signal(SIGINT, SIG_DFL);
+        if (launch.maxFileBytes > 0) {
+            // Writes past the limit fail with EFBIG, as on a full disk, instead of a signal.
+            ::signal(SIGXFSZ, SIG_IGN);
+            rlimit limit{};
+            ::getrlimit(RLIMIT_FSIZE, &limit);
+            limit.rlim_cur = launch.maxFileBytes;
+            if (::setrlimit(RLIMIT_FSIZE, &limit) != 0)
+                ::_exit(125);
+        }
+        if (launch.uid != 0 && (::setgroups(0, nullptr) != 0 || ::setgid(launch.uid) != 0 || ::setuid(launch.uid) != 0))
+            ::_exit(125);
         ::execv(binary.c_str(), argv.data());
         ::_exit(127);
     }
@@ -106,9 +119,10 @@ CliOutcome CliProcess::Wait(std::chrono::milliseconds timeout)
     return outcome;
 }
 
-CliOutcome RunCli(const std::string& binary, const std::vector<std::string>& args, std::chrono::milliseconds timeout)
+CliOutcome RunCli(const std::string& binary, const std::vector<std::string>& args, std::chrono::milliseconds timeout,
+                  CliLaunch launch)
 {
-    CliProcess process(binary, args);
+    CliProcess process(binary, args, launch);
     return process.Wait(timeout);
 }
 

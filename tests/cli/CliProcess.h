@@ -4,6 +4,7 @@
 #include <chrono>
 #include <filesystem>
 #include <string>
+#include <sys/resource.h>
 #include <sys/types.h>
 #include <vector>
 
@@ -17,11 +18,17 @@ struct CliOutcome {
     std::string err;
 };
 
+// How the child is started beyond its arguments.
+struct CliLaunch {
+    uid_t uid = 0;           // run as this user (needs root); 0 keeps ours
+    rlim_t maxFileBytes = 0; // largest file the child may write (as on a full disk); 0: no limit
+};
+
 class CliProcess {
 public:
     // Starts `binary` with `args`; the environment is the test process's own (its HOME is
     // the sandbox).
-    CliProcess(const std::string& binary, const std::vector<std::string>& args);
+    CliProcess(const std::string& binary, const std::vector<std::string>& args, CliLaunch launch = {});
     ~CliProcess(); // kills a child still running
     CliProcess(const CliProcess&) = delete;
     CliProcess& operator=(const CliProcess&) = delete;
@@ -40,6 +47,6 @@ private:
 
 // Starts, waits, returns the outcome.
 CliOutcome RunCli(const std::string& binary, const std::vector<std::string>& args,
-                  std::chrono::milliseconds timeout = std::chrono::seconds(60));
+                  std::chrono::milliseconds timeout = std::chrono::seconds(60), CliLaunch launch = {});
 
 } // namespace qtest

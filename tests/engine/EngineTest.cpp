@@ -783,3 +783,25 @@ TEST_F(Engine, HttpLibraryStaysUpUntilTheJobLetsGo)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(Engine, UserAgentWithControlCharactersNeverReachesTheWire)
+{
+    server.AddFile("/a.jpg", "a", "image/jpeg");
+    server.AddFile("/page.html", Page({"a.jpg"}));
+    for (const std::string& agent : {std::string("x\r\nX-Injected: 1"), std::string("tab\there"), std::string("Quarrow/1.2")}) {
+        SCOPED_TRACE(agent);
+        ConfigOptions options = Options();
+        options.m_userAgent = agent;
+        ASSERT_EQ(Run("/page.html", options, FSP_OVERWRITE), DS_COMPLETED);
+        const std::string sent = agent == "Quarrow/1.2" ? agent : "Mozilla Firefox";
+        for (const char* path : {"/page.html", "/a.jpg"}) {
+            EXPECT_EQ(server.LastRequestHeader(path, "User-Agent"), sent) << path;
+            EXPECT_EQ(server.LastRequestHeader(path, "X-Injected"), "") << path;
+        }
+        ASSERT_EQ(engine->GetState(true), DS_COMPLETED);
+    }
+}
+
+} // namespace
