@@ -1,6 +1,7 @@
 #include "helpers/Registry.h"
 
 #include "helpers/AsciiText.h"
+#include "helpers/FileText.h"
 #include "helpers/UserFolders.h"
 
 #include <cstdio>
@@ -32,9 +33,10 @@ std::string Trim(const std::string& s)
 
 bool ReadStore(const std::string& file, Sections& out)
 {
-    std::ifstream in(file);
-    if (!in)
+    std::string text;
+    if (ReadFileText(file, text) != FileTextResult::Read)
         return false;
+    std::istringstream in(text);
     std::string line;
     Values* current = nullptr;
     while (std::getline(in, line)) {

@@ -92,9 +92,13 @@ std::string GetRuntimeFolder()
     std::string v = AbsoluteEnv("XDG_RUNTIME_DIR");
     if (!v.empty())
         return StripTrailingSeparators(v);
-    const std::string fallback = "/tmp/quarrow-" + std::to_string(::getuid());
-    CreateFolderPath(fallback);
-    return fallback;
+    return EnsurePrivateFolder("/tmp/quarrow-" + std::to_string(::getuid()));
+}
+
+std::string EnsurePrivateFolder(const std::string& path)
+{
+    CreateFolderPath(path);
+    return path;
 }
 
 } // namespace HELPERS
