@@ -52,13 +52,16 @@ public:
     static constexpr const char* kFileName = "QuarrowOptions.xml";
     static constexpr const char* kMutexName = "QR_CO_MUTEX_4883";
     static constexpr unsigned kMutexWaitMs = 3000;
+    static constexpr const char* kDefaultUserAgent = "Quarrow/1.2";
 
     // Empty folder, type list and user agent; the numbers mean nothing until Restore or
     // SetDefaults. Copies share the CFileType objects.
     ConfigOptions() = default;
 
     // Fills the record from the file at `path` (null: the default file). A file that is
-    // missing, damaged or locked by another instance for too long gives the defaults.
+    // missing, damaged, not a regular file, or locked by another instance for too long
+    // gives the defaults. A stored user agent holding a control character gives the
+    // default agent.
     // Throws HELPERS::WException only when the defaults cannot be set either.
     void Restore(const char* path);
 
