@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <map>
+#include <optional>
 #include <sys/stat.h>
 
 using HELPERS::WException;
@@ -222,7 +223,15 @@ void ConfigOptions::FallBackToDefaults()
 
 void ConfigOptions::Restore(const char* path)
 {
-    HELPERS::NamedMutex mutex(kMutexName);
+    std::optional<HELPERS::NamedMutex> guard;
+    try {
+        guard.emplace(kMutexName);
+    } catch (const WException&) {
+        // No safe place for the lock: the defaults, and the reason for whoever shows it.
+        FallBackToDefaults();
+        throw;
+    }
+    HELPERS::NamedMutex& mutex = *guard;
     HELPERS::NamedMutexLock lock(mutex, kMutexWaitMs);
     if (!lock.OwnsLock()) {
         FallBackToDefaults();

@@ -16,7 +16,7 @@ std::string GetUserDocumentsFolder();
 // WException when the fallback folder is there but not safe to use (see EnsurePrivateFolder).
 std::string GetRuntimeFolder();
 
-// Creates the folder with mode 0700 if it is missing. Accepts it only as a real folder
+// Creates the folder with mode 0700 if it is missing (its parent must exist). Accepts it only as a real folder
 // (not a link) owned by this user and writable by nobody else; throws WException naming
 // the folder otherwise. Returns `path`.
 std::string EnsurePrivateFolder(const std::string& path);
