@@ -1,3 +1,4 @@
+#include "helpers/FileText.h"
 #include "helpers/PathHelpers.h"
 #include "helpers/Registry.h"
 #include "helpers/ShellCommand.h"
@@ -320,6 +321,41 @@ TEST(ShellCommand, MissingXdgOpenIsAnError)
     qtest::ScopedEnv path("PATH", empty.Path().string());
     EXPECT_EQ(ThrownText([] { ExecuteShellCommand(nullptr, "open", "/tmp/x", "", "", 1); }),
               "Unknown error while executing shell command!");
+}
+
+// ---- file text ------------------------------------------------------------------------
+
+// Settings and stores are read whole: only regular files, and only up to a size far above
+// any real one, so that a FIFO cannot block the start and /dev/zero cannot fill memory.
+TEST(FileText, ReadsOnlyRegularFilesUpToTheCap)
+{
+    qtest::TempFolder dir;
+    dir.Write("ten", "0123456789");
+    fs::create_symlink(dir.Path() / "ten", dir.Path() / "link");
+    ASSERT_EQ(::mkfifo((dir.Path() / "fifo").c_str(), 0600), 0);
+    fs::create_symlink("/dev/zero", dir.Path() / "zero");
+    fs::create_directory(dir.Path() / "folder");
+    struct Case {
+        const char* name;
+        std::size_t cap;
+        FileTextResult result;
+        const char* text;
+    };
+    const Case cases[] = {
+        {"ten", 10, FileTextResult::Read, "0123456789"},
+        {"ten", 9, FileTextResult::Unusable, ""},
+        {"link", 100, FileTextResult::Read, "0123456789"},
+        {"fifo", 100, FileTextResult::Unusable, ""},
+        {"zero", 100, FileTextResult::Unusable, ""},
+        {"folder", 100, FileTextResult::Unusable, ""},
+        {"missing", 100, FileTextResult::Missing, ""},
+        {"ten/below-a-file", 100, FileTextResult::Unusable, ""},
+    };
+    for (const auto& c : cases) {
+        std::string text = "stale";
+        EXPECT_EQ(ReadFileText((dir.Path() / c.name).string(), text, c.cap), c.result) << c.name << " " << c.cap;
+        EXPECT_EQ(text, c.text) << c.name << " " << c.cap;
+    }
 }
 
 // ---- registry store -------------------------------------------------------------------
