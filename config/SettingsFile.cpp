@@ -1,7 +1,7 @@
 #include "config/SettingsFile.h"
 
-#include "helpers/AtomicFile.h"
 #include "config/ConfigOptions.h"
+#include "helpers/AtomicFile.h"
 #include "helpers/NamedMutex.h"
 #include "helpers/PathHelpers.h"
 #include "helpers/WException.h"
