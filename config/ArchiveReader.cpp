@@ -1,33 +1,10 @@
 #include "config/ArchiveReader.h"
 
-#include <cerrno>
+#include "helpers/FileText.h"
+
 #include <charconv>
-#include <fcntl.h>
-#include <unistd.h>
 
 namespace {
-
-bool ReadWholeFile(const std::string& path, std::string& text)
-{
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    text.clear();
-    char buffer[16384];
-    for (;;) {
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n > 0) {
-            text.append(buffer, static_cast<std::size_t>(n));
-        } else if (n == 0) {
-            break;
-        } else if (errno != EINTR) {
-            ::close(fd);
-            return false;
-        }
-    }
-    ::close(fd);
-    return true;
-}
 
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 
@@ -36,7 +13,7 @@ bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 bool ArchiveReader::Load(const std::string& path)
 {
     std::string text;
-    if (!ReadWholeFile(path, text))
+    if (HELPERS::ReadFileText(path, text) != HELPERS::FileTextResult::Read)
         return false;
     LoadText(text);
     return true;

@@ -8,8 +8,10 @@
 #include "helpers/UserFolders.h"
 #include "helpers/WException.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <map>
+#include <optional>
 #include <sys/stat.h>
 
 using HELPERS::WException;
@@ -131,6 +133,11 @@ void ReadDocument(const ArchiveReader& reader, ConfigOptions& o)
     o.m_fileSavePolicy = static_cast<FileSavePolicy>(root.NextInt32("m_fileSavePolicy"));
     o.m_nMaxConcurrentDownloads = root.NextInt32("m_nMaxConcurrentDownloads");
     o.m_userAgent = root.NextString("m_userAgent");
+    // The agent becomes a header line: a control character in it could end that line and
+    // add headers of its own.
+    if (std::any_of(o.m_userAgent.begin(), o.m_userAgent.end(),
+                    [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7f; }))
+        o.m_userAgent = ConfigOptions::kDefaultUserAgent;
     o.m_respFactor = root.NextInt32("m_respFactor");
     o.m_dvRefreshRate = root.NextInt32("m_dvRefreshRate");
 }
@@ -195,7 +202,7 @@ bool ConfigOptions::SetDefaults()
         m_fileTypes.push_back(std::make_shared<CFileType>(ext, desc, true));
     m_fileSavePolicy = FSP_RENAME;
     m_nMaxConcurrentDownloads = 3;
-    m_userAgent = "Quarrow/1.2";
+    m_userAgent = kDefaultUserAgent;
     m_respFactor = LEVEL_MED;
     m_dvRefreshRate = LEVEL_MED;
     WinDirectory folder;
@@ -216,7 +223,15 @@ void ConfigOptions::FallBackToDefaults()
 
 void ConfigOptions::Restore(const char* path)
 {
-    HELPERS::NamedMutex mutex(kMutexName);
+    std::optional<HELPERS::NamedMutex> guard;
+    try {
+        guard.emplace(kMutexName);
+    } catch (const WException&) {
+        // No safe place for the lock: the defaults, and the reason for whoever shows it.
+        FallBackToDefaults();
+        throw;
+    }
+    HELPERS::NamedMutex& mutex = *guard;
     HELPERS::NamedMutexLock lock(mutex, kMutexWaitMs);
     if (!lock.OwnsLock()) {
         FallBackToDefaults();

@@ -52,20 +52,25 @@ public:
     static constexpr const char* kFileName = "QuarrowOptions.xml";
     static constexpr const char* kMutexName = "QR_CO_MUTEX_4883";
     static constexpr unsigned kMutexWaitMs = 3000;
+    static constexpr const char* kDefaultUserAgent = "Quarrow/1.2";
 
     // Empty folder, type list and user agent; the numbers mean nothing until Restore or
     // SetDefaults. Copies share the CFileType objects.
     ConfigOptions() = default;
 
     // Fills the record from the file at `path` (null: the default file). A file that is
-    // missing, damaged or locked by another instance for too long gives the defaults.
-    // Throws HELPERS::WException only when the defaults cannot be set either.
+    // missing, damaged, not a regular file, or locked by another instance for too long
+    // gives the defaults. A stored user agent holding a control character gives the
+    // default agent.
+    // Throws HELPERS::WException when the defaults cannot be set either, and (after
+    // setting them) when the lock folder is not safe to use.
     void Restore(const char* path);
 
     // Writes the file at `path` (null: the default file, creating its folder) if
     // m_bModified is set; otherwise does nothing. The old file is replaced in one step.
     // A file that cannot be written is silently left as it was. Throws HELPERS::WException
-    // if the mutex cannot be had or the folder cannot be created.
+    // if the mutex cannot be had (also when its lock folder is not safe to use) or the
+    // folder cannot be created.
     void Save(const char* path) const;
 
     // Sets every default; appends the default types to the list. False if the documents

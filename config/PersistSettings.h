@@ -33,8 +33,8 @@ public:
 
     // Writes the whole record (version 4) to `path` (null: the default file, creating its
     // folder). The old file is replaced in one step; a file that cannot be written is
-    // silently left as it was. Throws HELPERS::WException if the mutex cannot be had or
-    // the folder cannot be created.
+    // silently left as it was. Throws HELPERS::WException if the mutex cannot be had (also
+    // when its lock folder is not safe to use) or the folder cannot be created.
     void Save(const char* path) const;
 
     // The document Save writes.

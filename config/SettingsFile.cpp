@@ -1,7 +1,7 @@
 #include "config/SettingsFile.h"
 
-#include "config/AtomicFile.h"
 #include "config/ConfigOptions.h"
+#include "helpers/AtomicFile.h"
 #include "helpers/NamedMutex.h"
 #include "helpers/PathHelpers.h"
 #include "helpers/WException.h"
@@ -38,5 +38,5 @@ void SaveSettingsFile(const char* mutexName, unsigned waitMs, const char* path, 
             throw HELPERS::WException(errors.createFailed + folder.GetPath());
         file = HELPERS::GetFullFilePath(fileName, folder);
     }
-    ReplaceFileAtomically(file, text);
+    HELPERS::ReplaceFileAtomically(file, text);
 }

@@ -7,6 +7,7 @@ namespace HELPERS {
 
 class NamedMutex {
 public:
+    // Throws WException when the fallback lock folder in /tmp is not safe to use.
     explicit NamedMutex(const std::string& name);
     ~NamedMutex();
     NamedMutex(const NamedMutex&) = delete;

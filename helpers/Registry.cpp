@@ -1,13 +1,13 @@
 #include "helpers/Registry.h"
 
 #include "helpers/AsciiText.h"
+#include "helpers/AtomicFile.h"
+#include "helpers/FileText.h"
 #include "helpers/UserFolders.h"
 
-#include <cstdio>
 #include <cstdlib>
-#include <fstream>
+#include <mutex>
 #include <sstream>
-#include <unistd.h>
 #include <utility>
 #include <vector>
 
@@ -30,11 +30,13 @@ std::string Trim(const std::string& s)
     return s.substr(b, e - b + 1);
 }
 
-bool ReadStore(const std::string& file, Sections& out)
+// Missing reads as an empty store; anything else that cannot be read stays unread, and
+// a writer then leaves it alone rather than replace it with only its own key.
+FileTextResult ReadStore(const std::string& file, Sections& out)
 {
-    std::ifstream in(file);
-    if (!in)
-        return false;
+    std::string text;
+    const FileTextResult result = ReadFileText(file, text);
+    std::istringstream in(text);
     std::string line;
     Values* current = nullptr;
     while (std::getline(in, line)) {
@@ -50,37 +52,30 @@ bool ReadStore(const std::string& file, Sections& out)
                 current->emplace_back(Trim(t.substr(0, eq)), Trim(t.substr(eq + 1)));
         }
     }
-    return true;
+    return result;
 }
 
-// Written to a temporary file and renamed, so a reader never sees half a store.
 bool WriteStore(const std::string& file, const Sections& sections)
 {
     const auto slash = file.rfind('/');
     if (slash != std::string::npos && !CreateFolderPath(file.substr(0, slash)))
         return false;
-    const std::string tmp = file + ".tmp" + std::to_string(::getpid());
-    {
-        std::ofstream out(tmp, std::ios::trunc);
-        if (!out)
-            return false;
-        for (const auto& [key, values] : sections) {
-            out << '[' << key << "]\n";
-            for (const auto& [name, value] : values)
-                out << name << '=' << value << '\n';
-            out << '\n';
-        }
-        out.flush();
-        if (!out) {
-            std::remove(tmp.c_str());
-            return false;
-        }
+    std::string text;
+    for (const auto& [key, values] : sections) {
+        text += '[' + key + "]\n";
+        for (const auto& [name, value] : values)
+            text += name + '=' + value + '\n';
+        text += '\n';
     }
-    if (std::rename(tmp.c_str(), file.c_str()) != 0) {
-        std::remove(tmp.c_str());
-        return false;
-    }
-    return true;
+    return ReplaceFileAtomically(file, text);
+}
+
+// Threads of this process change the store one at a time, so that one's read-modify-write
+// never drops what another wrote in between.
+std::mutex& StoreMutex()
+{
+    static std::mutex mutex;
+    return mutex;
 }
 
 Sections::iterator FindSection(Sections& sections, const std::string& key)
@@ -123,18 +118,20 @@ bool registry_value::open(bool writeAccess)
 {
     close();
     const std::string file = RegistryFilePath(m_hRoot);
+    const std::lock_guard lock(StoreMutex());
     Sections sections;
-    const bool readable = ReadStore(file, sections);
+    const FileTextResult read = ReadStore(file, sections);
+    const bool readable = read == FileTextResult::Read;
     auto it = FindSection(sections, m_keyPath);
 
     if (writeAccess) {
-        bool ok = true;
-        if (it == sections.end()) {
+        bool ok = read != FileTextResult::Unusable;
+        if (ok && it == sections.end()) {
             sections.emplace_back(m_keyPath, Values{});
             ok = WriteStore(file, sections);
             it = sections.end() - 1;
-        } else {
-            ok = ::access(file.c_str(), W_OK) == 0;
+        } else if (ok) {
+            ok = MayWriteFile(file);
         }
         if (ok) {
             m_hKey = std::make_unique<RegistryKey>();
@@ -199,8 +196,10 @@ bool registry_string::set_value(const std::string& value)
     if (value.find_first_of("\r\n") != std::string::npos)
         return false;
     const std::string file = RegistryFilePath(m_hRoot);
+    const std::lock_guard lock(StoreMutex());
     Sections sections;
-    ReadStore(file, sections);
+    if (ReadStore(file, sections) == FileTextResult::Unusable)
+        return false;
     auto it = FindSection(sections, m_keyPath);
     if (it == sections.end()) {
         sections.emplace_back(m_keyPath, Values{});
@@ -220,9 +219,11 @@ bool registry_string::set_value(const std::string& value)
 bool registry_string::remove_value()
 {
     const std::string file = RegistryFilePath(m_hRoot);
+    const std::lock_guard lock(StoreMutex());
     Sections sections;
-    if (!ReadStore(file, sections))
-        return true;
+    const FileTextResult read = ReadStore(file, sections);
+    if (read != FileTextResult::Read)
+        return read == FileTextResult::Missing;
     auto it = FindSection(sections, m_keyPath);
     if (it == sections.end())
         return true;

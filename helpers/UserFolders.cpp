@@ -1,8 +1,11 @@
 #include "helpers/UserFolders.h"
 
+#include "helpers/FileText.h"
+#include "helpers/WException.h"
+
 #include <cerrno>
 #include <cstdlib>
-#include <fstream>
+#include <sstream>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -50,21 +53,62 @@ std::string GetUserConfigFolder()
     return v.empty() ? GetHomeFolder() + "/.config" : StripTrailingSeparators(v);
 }
 
+namespace {
+
+// One value of user-dirs.dirs, a shell word: "$HOME/My \"Docs\"" or /srv/docs. Inside
+// double quotes a backslash escapes only " \ $ and `; outside them it escapes anything.
+// Only a leading, unescaped $HOME expands. False for a word this reader does not take
+// (an open quote, text after the closing quote, a blank outside quotes).
+bool ParseUserDirsValue(const std::string& word, std::string& value)
+{
+    const bool quoted = !word.empty() && word.front() == '"';
+    std::size_t i = quoted ? 1 : 0;
+    value.clear();
+    if (word.compare(i, 5, "$HOME") == 0) {
+        const std::size_t after = i + 5;
+        const bool wordEnds = quoted ? after < word.size() && word[after] == '"' : after == word.size();
+        if (wordEnds || (after < word.size() && word[after] == '/')) {
+            value = GetHomeFolder();
+            i = after;
+        }
+    }
+    for (; i < word.size(); ++i) {
+        const char c = word[i];
+        if (quoted && c == '"')
+            return i + 1 == word.size();
+        if (c == '\\' && i + 1 < word.size()) {
+            const char next = word[i + 1];
+            if (!quoted || next == '"' || next == '\\' || next == '$' || next == '`') {
+                value += next;
+                ++i;
+                continue;
+            }
+        } else if (!quoted && (c == '"' || c == '\'' || c == ' ' || c == '\t')) {
+            return false;
+        }
+        value += c;
+    }
+    return !quoted;
+}
+
+} // namespace
+
 std::string GetUserDocumentsFolder()
 {
     // user-dirs.dirs holds lines such as XDG_DOCUMENTS_DIR="$HOME/Documents".
-    std::ifstream in(GetUserConfigFolder() + "/user-dirs.dirs");
+    std::string text;
+    ReadFileText(GetUserConfigFolder() + "/user-dirs.dirs", text);
+    std::istringstream in(text);
     std::string line;
     const std::string key = "XDG_DOCUMENTS_DIR=";
     while (std::getline(in, line)) {
         const auto start = line.find_first_not_of(" \t");
         if (start == std::string::npos || line.compare(start, key.size(), key) != 0)
             continue;
-        std::string value = line.substr(start + key.size());
-        if (value.size() >= 2 && value.front() == '"' && value.back() == '"')
-            value = value.substr(1, value.size() - 2);
-        if (value.rfind("$HOME", 0) == 0)
-            value = GetHomeFolder() + value.substr(5);
+        const auto end = line.find_last_not_of(" \t\r");
+        std::string value;
+        if (!ParseUserDirsValue(line.substr(start + key.size(), end + 1 - start - key.size()), value))
+            continue;
         // A documents folder equal to home means "not set" for the user-dirs tool.
         if (!value.empty() && value[0] == '/' && StripTrailingSeparators(value) != GetHomeFolder())
             return StripTrailingSeparators(value);
@@ -92,9 +136,27 @@ std::string GetRuntimeFolder()
     std::string v = AbsoluteEnv("XDG_RUNTIME_DIR");
     if (!v.empty())
         return StripTrailingSeparators(v);
-    const std::string fallback = "/tmp/quarrow-" + std::to_string(::getuid());
-    CreateFolderPath(fallback);
-    return fallback;
+    return EnsurePrivateFolder("/tmp/quarrow-" + std::to_string(::getuid()));
+}
+
+std::string EnsurePrivateFolder(const std::string& path)
+{
+    // mkdir fails if anything is there already, a link included; what is there is then
+    // judged by lstat, so a link is never followed.
+    ::mkdir(path.c_str(), 0700);
+    struct stat st;
+    const char* reason = nullptr;
+    if (::lstat(path.c_str(), &st) != 0)
+        reason = "missing and cannot be created";
+    else if (!S_ISDIR(st.st_mode))
+        reason = "not a folder";
+    else if (st.st_uid != ::getuid())
+        reason = "owned by another user";
+    else if ((st.st_mode & (S_IWGRP | S_IWOTH)) != 0)
+        reason = "writable by others";
+    if (reason)
+        throw WException("The lock folder " + path + " cannot be used: it is " + reason);
+    return path;
 }
 
 } // namespace HELPERS

@@ -243,6 +243,36 @@ TEST_F(ConfigOptionsTest, DamagedFileGivesTheDefaults)
     }
 }
 
+// A stored user agent goes onto the wire as a header line: one holding a control
+// character could end that line and add headers, so it is replaced by the default.
+TEST_F(ConfigOptionsTest, StoredUserAgentWithControlCharactersGivesTheDefaultAgent)
+{
+    const std::string good = Golden("options_escapes.xml");
+    const std::string stored = "<m_userAgent>Mozilla/5.0 (X11; &quot;Q&quot; &apos;R&apos; &lt;S&gt; &amp; T)</m_userAgent>";
+    ASSERT_NE(good.find(stored), std::string::npos);
+    const std::pair<std::string, std::string> cases[] = {
+        {"x\r\nX-Injected: 1", "Quarrow/1.2"},
+        {"x&#13;&#10;X-Injected: 1", "Quarrow/1.2"},
+        {"line\nfeed", "Quarrow/1.2"},
+        {"tab\tinside", "Quarrow/1.2"},
+        {std::string("del\x7f"), "Quarrow/1.2"},
+        {"escape\x1b[0m", "Quarrow/1.2"},
+        {"Mozilla/5.0 (X11; Linux x86_64) Übersetzt/1 ~", "Mozilla/5.0 (X11; Linux x86_64) Übersetzt/1 ~"},
+        {"", ""},
+    };
+    for (const auto& [agent, expected] : cases) {
+        std::string text = good;
+        text.replace(text.find(stored), stored.size(), "<m_userAgent>" + agent + "</m_userAgent>");
+        const fs::path path = m_root.Write("agent.xml", text);
+        ConfigOptions o;
+        o.Restore(path.c_str());
+        EXPECT_EQ(o.m_userAgent, expected) << agent;
+        // Only the agent falls back: the rest of the file is kept.
+        EXPECT_EQ(o.m_fileTypes.size(), 3u) << agent;
+        EXPECT_EQ(o.m_nMaxConcurrentDownloads, 6) << agent;
+    }
+}
+
 TEST_F(ConfigOptionsTest, MissingFileOrFolderGivesTheDefaults)
 {
     for (const fs::path& path : {m_root.Path() / "none.xml", m_root.Path() / "no/such/folder.xml", m_root.Path()}) {

@@ -1,3 +1,4 @@
+#include "helpers/FileText.h"
 #include "helpers/PathHelpers.h"
 #include "helpers/Registry.h"
 #include "helpers/ShellCommand.h"
@@ -12,6 +13,10 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
 #include <vector>
 
 using namespace HELPERS;
@@ -318,6 +323,41 @@ TEST(ShellCommand, MissingXdgOpenIsAnError)
               "Unknown error while executing shell command!");
 }
 
+// ---- file text ------------------------------------------------------------------------
+
+// Settings and stores are read whole: only regular files, and only up to a size far above
+// any real one, so that a FIFO cannot block the start and /dev/zero cannot fill memory.
+TEST(FileText, ReadsOnlyRegularFilesUpToTheCap)
+{
+    qtest::TempFolder dir;
+    dir.Write("ten", "0123456789");
+    fs::create_symlink(dir.Path() / "ten", dir.Path() / "link");
+    ASSERT_EQ(::mkfifo((dir.Path() / "fifo").c_str(), 0600), 0);
+    fs::create_symlink("/dev/zero", dir.Path() / "zero");
+    fs::create_directory(dir.Path() / "folder");
+    struct Case {
+        const char* name;
+        std::size_t cap;
+        FileTextResult result;
+        const char* text;
+    };
+    const Case cases[] = {
+        {"ten", 10, FileTextResult::Read, "0123456789"},
+        {"ten", 9, FileTextResult::Unusable, ""},
+        {"link", 100, FileTextResult::Read, "0123456789"},
+        {"fifo", 100, FileTextResult::Unusable, ""},
+        {"zero", 100, FileTextResult::Unusable, ""},
+        {"folder", 100, FileTextResult::Unusable, ""},
+        {"missing", 100, FileTextResult::Missing, ""},
+        {"ten/below-a-file", 100, FileTextResult::Unusable, ""},
+    };
+    for (const auto& c : cases) {
+        std::string text = "stale";
+        EXPECT_EQ(ReadFileText((dir.Path() / c.name).string(), text, c.cap), c.result) << c.name << " " << c.cap;
+        EXPECT_EQ(text, c.text) << c.name << " " << c.cap;
+    }
+}
+
 // ---- registry store -------------------------------------------------------------------
 
 class RegistryStore : public ::testing::Test {
@@ -391,6 +431,33 @@ TEST_F(RegistryStore, WriteAccessCreatesKeyAndValuesKeepOtherKeys)
     EXPECT_FALSE(value.exists());
 }
 
+// Two threads (the desktop program's and a helper's) writing the store at once: every
+// write succeeds, and the store stays a whole, parsable file holding both values.
+TEST_F(RegistryStore, TwoThreadsWritingAtOnceKeepTheStoreWhole)
+{
+    constexpr int kRounds = 200;
+    auto writer = [](const std::string& name) {
+        return [name] {
+            registry_string value("Software\\Orlendi\\Quarrow\\" + name, HKEY_CURRENT_USER);
+            int failures = 0;
+            for (int i = 0; i < kRounds; ++i)
+                if (!value.set_value(name + "-" + std::to_string(i)))
+                    ++failures;
+            return failures;
+        };
+    };
+    int failuresA = -1, failuresB = -1;
+    std::thread a([&] { failuresA = writer("A")(); });
+    std::thread b([&] { failuresB = writer("B")(); });
+    a.join();
+    b.join();
+    EXPECT_EQ(failuresA, 0);
+    EXPECT_EQ(failuresB, 0);
+    EXPECT_EQ(ReadRegistryString("Software\\Orlendi\\Quarrow\\A"), "A-" + std::to_string(kRounds - 1));
+    EXPECT_EQ(ReadRegistryString("Software\\Orlendi\\Quarrow\\B"), "B-" + std::to_string(kRounds - 1));
+    EXPECT_EQ(qtest::FilesIn(dir.Path() / "user/Orlendi"), std::vector<std::string>{"registry.ini"});
+}
+
 // ---- user folders ---------------------------------------------------------------------
 
 TEST(UserFolders, FollowXdgVariablesAndUserDirs)
@@ -409,6 +476,112 @@ TEST(UserFolders, FollowXdgVariablesAndUserDirs)
         << "# written by xdg-user-dirs-update\nXDG_DESKTOP_DIR=\"$HOME/Desktop\"\n"
            "XDG_DOCUMENTS_DIR=\"$HOME/Dokumente\"\n";
     EXPECT_EQ(GetUserDocumentsFolder(), home + "/Dokumente");
+}
+
+struct UserDirsCase {
+    const char* line; // the XDG_DOCUMENTS_DIR line as the file holds it
+    std::string expected; // relative to home; empty: the default ~/Documents
+};
+
+// Values are shell words in double quotes: \" \\ \$ \` stand for the character itself,
+// a backslash before anything else stays, and only a leading, unescaped $HOME expands.
+TEST(UserFolders, UserDirsValuesLoseTheirShellEscapes)
+{
+    const UserDirsCase cases[] = {
+        {R"(XDG_DOCUMENTS_DIR="$HOME/Dokumente")", "/Dokumente"},
+        {R"(XDG_DOCUMENTS_DIR="$HOME/My \"Docs\"")", "/My \"Docs\""},
+        {R"(XDG_DOCUMENTS_DIR="$HOME/back\\slash")", "/back\\slash"},
+        {R"(XDG_DOCUMENTS_DIR="$HOME/cost\$5")", "/cost$5"},
+        {R"(XDG_DOCUMENTS_DIR="$HOME/tick\`")", "/tick`"},
+        {R"(XDG_DOCUMENTS_DIR="$HOME/keep\n\a")", "/keep\\n\\a"},
+        {R"(XDG_DOCUMENTS_DIR="$HOME/a b")", "/a b"},
+        {R"(  XDG_DOCUMENTS_DIR="$HOME/indented"  )", "/indented"},
+        {R"(XDG_DOCUMENTS_DIR="$HOME/Docs/")", "/Docs"},
+        {R"(XDG_DOCUMENTS_DIR="\$HOME/x")", ""},       // a literal "$HOME", not absolute
+        {R"(XDG_DOCUMENTS_DIR="$HOMEX/x")", ""},       // another variable
+        {R"(XDG_DOCUMENTS_DIR="$HOME")", ""},          // home itself means "not set"
+        {R"(XDG_DOCUMENTS_DIR="$HOME/unterminated)", ""},
+        {R"(XDG_DOCUMENTS_DIR="$HOME/x" trailing)", ""},
+        {R"(XDG_DOCUMENTS_DIR="relative")", ""},
+        {R"(XDG_DOCUMENTS_DIR=$HOME/Bare\ Word)", "/Bare Word"},
+    };
+    qtest::TempFolder dir;
+    const std::string home = dir.Path().string();
+    qtest::ScopedEnv h("HOME", home);
+    qtest::ScopedEnv config("XDG_CONFIG_HOME", home + "/cfg");
+    fs::create_directories(dir.Path() / "cfg");
+    for (const auto& c : cases) {
+        std::ofstream(dir.Path() / "cfg/user-dirs.dirs", std::ios::trunc) << "XDG_MUSIC_DIR=\"$HOME/M\"\n"
+                                                                        << c.line << "\n";
+        EXPECT_EQ(GetUserDocumentsFolder(), home + (c.expected.empty() ? "/Documents" : c.expected)) << c.line;
+    }
+    // An absolute value that names no home.
+    std::ofstream(dir.Path() / "cfg/user-dirs.dirs", std::ios::trunc) << "XDG_DOCUMENTS_DIR=\"/srv/d\\\"q\"\n";
+    EXPECT_EQ(GetUserDocumentsFolder(), "/srv/d\"q");
+}
+
+struct PrivateFolderCase {
+    const char* what;
+    std::function<void(const fs::path&)> make; // sets up the folder at the given path
+    const char* reason; // empty: accepted
+};
+
+// The lock folder in /tmp is shared with every local user: only a folder that is ours,
+// really a folder, and closed to others may hold the named mutexes.
+TEST(UserFolders, PrivateFolderMustBeOursAndClosedToOthers)
+{
+    auto folder = [](fs::perms mode, uid_t owner) {
+        return [mode, owner](const fs::path& p) {
+            fs::create_directory(p);
+            fs::permissions(p, mode);
+            ASSERT_EQ(::chown(p.c_str(), owner, ::getgid()), 0);
+        };
+    };
+    const PrivateFolderCase cases[] = {
+        {"missing", [](const fs::path&) {}, ""},
+        {"ours, 0700", folder(fs::perms::owner_all, ::getuid()), ""},
+        {"ours, 0755", folder(fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                                  fs::perms::others_read | fs::perms::others_exec, ::getuid()), ""},
+        {"ours, 0777", folder(fs::perms::all, ::getuid()), "writable by others"},
+        {"ours, 0770", folder(fs::perms::owner_all | fs::perms::group_all, ::getuid()), "writable by others"},
+        {"ours, 1777", folder(fs::perms::all | fs::perms::sticky_bit, ::getuid()), "writable by others"},
+        {"another user's, 0700", folder(fs::perms::owner_all, ::getuid() + 4242), "owned by another user"},
+        {"link to a good folder", [](const fs::path& p) {
+             fs::create_directory(p.string() + "-real");
+             fs::permissions(p.string() + "-real", fs::perms::owner_all);
+             fs::create_directory_symlink(p.string() + "-real", p);
+         }, "not a folder"},
+        {"file", [](const fs::path& p) { std::ofstream(p) << "x"; }, "not a folder"},
+    };
+    for (const auto& c : cases) {
+        qtest::TempFolder dir;
+        const fs::path p = dir.Path() / "quarrow-lock";
+        c.make(p);
+        const std::string thrown = ThrownText([&] { EXPECT_EQ(EnsurePrivateFolder(p.string()), p.string()); });
+        if (*c.reason == '\0') {
+            EXPECT_EQ(thrown, "<nothing thrown>") << c.what;
+            struct stat st {};
+            ASSERT_EQ(::lstat(p.c_str(), &st), 0) << c.what;
+            EXPECT_TRUE(S_ISDIR(st.st_mode)) << c.what;
+        } else {
+            EXPECT_EQ(thrown, "The lock folder " + p.string() + " cannot be used: it is " + c.reason) << c.what;
+        }
+    }
+}
+
+TEST(UserFolders, RuntimeFolderFallsBackToAPrivateFolderInTmp)
+{
+    qtest::TempFolder dir;
+    qtest::ScopedEnv runtime("XDG_RUNTIME_DIR", dir.Path().string() + "/");
+    EXPECT_EQ(GetRuntimeFolder(), dir.Path().string());
+    ::unsetenv("XDG_RUNTIME_DIR");
+    const std::string fallback = "/tmp/quarrow-" + std::to_string(::getuid());
+    EXPECT_EQ(GetRuntimeFolder(), fallback);
+    struct stat st {};
+    ASSERT_EQ(::lstat(fallback.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISDIR(st.st_mode));
+    EXPECT_EQ(st.st_uid, ::getuid());
+    EXPECT_EQ(st.st_mode & 022, 0u);
 }
 
 TEST(UserFolders, CreateFolderPathMakesEveryLevel)
