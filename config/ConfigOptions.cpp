@@ -3,6 +3,7 @@
 #include "config/ArchiveReader.h"
 #include "config/ArchiveWriter.h"
 #include "config/SettingsFile.h"
+#include "helpers/AsciiText.h"
 #include "helpers/NamedMutex.h"
 #include "helpers/PathHelpers.h"
 #include "helpers/UserFolders.h"
@@ -135,8 +136,7 @@ void ReadDocument(const ArchiveReader& reader, ConfigOptions& o)
     o.m_userAgent = root.NextString("m_userAgent");
     // The agent becomes a header line: a control character in it could end that line and
     // add headers of its own.
-    if (std::any_of(o.m_userAgent.begin(), o.m_userAgent.end(),
-                    [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7f; }))
+    if (HELPERS::HasAsciiControl(o.m_userAgent))
         o.m_userAgent = ConfigOptions::kDefaultUserAgent;
     o.m_respFactor = root.NextInt32("m_respFactor");
     o.m_dvRefreshRate = root.NextInt32("m_dvRefreshRate");

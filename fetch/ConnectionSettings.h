@@ -1,4 +1,6 @@
 #pragma once
+#include "helpers/AsciiText.h"
+
 #include <string>
 #include <string_view>
 
@@ -17,13 +19,7 @@ inline constexpr const char* kDefaultUserAgent = "Mozilla Firefox";
 
 // A user agent may go onto the wire only without control characters: a line break in it
 // would add request headers.
-inline bool IsSendableUserAgent(std::string_view agent)
-{
-    for (const char c : agent)
-        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
-            return false;
-    return true;
-}
+inline bool IsSendableUserAgent(std::string_view agent) { return !HELPERS::HasAsciiControl(agent); }
 
 // The agent itself when sendable, the default otherwise.
 inline std::string SafeUserAgent(const std::string& agent)

@@ -18,6 +18,16 @@ inline std::string ToLowerAscii(std::string_view s)
     return out;
 }
 
+// Control characters (below 0x20, and DEL): a header value holding one could end the line
+// and add headers of its own.
+inline bool HasAsciiControl(std::string_view s)
+{
+    for (const char c : s)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
+            return true;
+    return false;
+}
+
 inline bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b)
 {
     if (a.size() != b.size())
