@@ -72,20 +72,6 @@ std::string DurationText(double seconds)
     return buf;
 }
 
-const char* StateText(DownloaderState state, bool cancelling)
-{
-    switch (state) {
-    case DS_FETCHING_PAGE: return cancelling ? "Canceling main page request..." : "Requesting main page...";
-    case DS_DOWNLOADING: return cancelling ? "Canceling file download..." : "Downloading files...";
-    case DS_COMPLETED: return "Completed";
-    case DS_PAGE_FAILED: return "Could not retrieve requested URL";
-    case DS_PAGE_CANCELLED:
-    case DS_DOWNLOADS_CANCELLED: return "Cancelled";
-    case DS_DOWNLOADS_FAILED: return "Downloading files failed";
-    default: return "Ready";
-    }
-}
-
 void Write(std::FILE* f, const std::string& text)
 {
     std::fwrite(text.data(), 1, text.size(), f);
@@ -164,7 +150,7 @@ public:
         }
         std::vector<std::string> lines;
         lines.push_back("Page: " + p.pageURL);
-        lines.push_back(std::string(StateText(p.state, p.cancelling)) + "  " + std::to_string(counts[DIS_QUEUED]) +
+        lines.push_back(std::string(DownloaderStateLabel(p.state, p.cancelling)) + "  " + std::to_string(counts[DIS_QUEUED]) +
                         " queued, " + std::to_string(counts[DIS_IN_PROGRESS]) + " in progress, " +
                         std::to_string(counts[DIS_COMPLETED]) + " completed, " +
                         std::to_string(counts[DIS_SKIPPED]) + " skipped, " + std::to_string(counts[DIS_ERRORED]) +
