@@ -126,6 +126,7 @@ void BM_PoisonPage(benchmark::State& state)
     }
     if (links < 1)
         state.SkipWithError("the link before the damage was lost");
+    state.counters["links"] = static_cast<double>(links);
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(page.size()));
 }
 
