@@ -158,6 +158,9 @@ def quarrow_links(cli, page_url, types, home):
 
 @functools.lru_cache(maxsize=None)
 def exists(url):
+    # Only the local server is asked; another host counts as absent.
+    if urllib.parse.urlsplit(url).hostname != "127.0.0.1":
+        return False
     try:
         with urllib.request.urlopen(urllib.request.Request(url, method="HEAD"), timeout=10) as r:
             return r.status < 400
@@ -232,9 +235,10 @@ def main():
                     totals.update(extras_missing=0 if on_server else 1)
                     classes["extra, " + ("on the server" if on_server else "NOT on the server")] += 1
                     details.append(f"{page_url}\textra\t{url}\t{name}\t{'exists' if on_server else '404'}")
-                encoded = sum(1 for k in matched if got[k][0] != ref[k][0])
-                if encoded:
-                    classes["match written with other percent-encoding"] += encoded
+                for k in sorted(matched):
+                    if got[k][0] != ref[k][0]:
+                        classes["match written with other percent-encoding"] += 1
+                        details.append(f"{page_url}\tencoding\t{got[k][0]}\t{ref[k][0]}")
             rows.append((pkg, totals))
     server.shutdown()
 
