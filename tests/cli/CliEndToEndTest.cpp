@@ -303,7 +303,13 @@ TEST_F(CliEndToEnd, HarvestsEveryFileOfAPageWrittenAsRealPagesAre)
                    "<img style=\"width:100%\" src=\"./photo.jpg?v=3\">\n"
                    "<a href=\"./../shots/./x.png\">x</a>\n"
                    "<script>document.writeln('<img src=\"scripted.png\">');</script>\n"
-                   "<!-- <img src=\"commented.png\"> -->\n" + poison);
+                   "<!-- <img src=\"commented.png\"> -->\n"
+                   // No file type can be written with these extensions: skipped, never fatal.
+                   "<a href=\"odd.j%20pg\"> <a href=\"odd.%E5%86%99\"> <a href=\"odd.j&quot;pg\">\n" + poison);
+
+    const CliOutcome list = qtest::RunCli(kCli, Args({"--list", "-t", "gif"}, "/docs/html/index.html"));
+    ASSERT_EQ(list.exitCode, 0) << list.err;
+    EXPECT_EQ(list.out, "0\tanchor\t" + server.Url("/docs/html/my%20file.gif") + "\tmy file.gif\n");
 
     const CliOutcome run = qtest::RunCli(kCli, Args({"-t", "png,jpg,gif"}, "/docs/html/index.html"));
     ASSERT_EQ(run.exitCode, 0) << run.out << run.err;
