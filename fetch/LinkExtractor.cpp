@@ -22,7 +22,7 @@ bool IsHtmlSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\f
 bool IsAsciiAlpha(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 bool IsAsciiAlnum(char c) { return IsAsciiAlpha(c) || (c >= '0' && c <= '9'); }
 
-// Bytes that end an attribute name or an unquoted value, or a tag name.
+// Bytes that end an attribute name or an unquoted attribute value.
 constexpr unsigned char kEndsName = 1;  // space, "/", ">", "="
 constexpr unsigned char kEndsValue = 2; // space, ">"
 constexpr std::array<unsigned char, 256> kStop = [] {
