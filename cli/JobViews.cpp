@@ -3,19 +3,24 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdint>
+#include <cstdlib>
+#include <iterator>
+#include <string_view>
 #include <vector>
 
 namespace {
 
-// Length of the UTF-8 sequence starting at s[i], or 0 when it is not valid.
-std::size_t Utf8Length(const std::string& s, std::size_t i)
+// Length of the UTF-8 sequence starting at s[i] with its code point in `cp`, or 0 when it
+// is not valid.
+std::size_t Utf8Decode(const std::string& s, std::size_t i, std::uint32_t& cp)
 {
     const auto c = static_cast<unsigned char>(s[i]);
     std::size_t n = 0;
-    std::uint32_t cp = 0;
+    cp = c;
     if (c < 0x80)
         return 1;
     if ((c & 0xE0) == 0xC0) {
@@ -43,6 +48,69 @@ std::size_t Utf8Length(const std::string& s, std::size_t i)
     if (cp < kMin[n] || (cp >= 0xD800 && cp <= 0xDFFF) || cp > 0x10FFFF)
         return 0;
     return n;
+}
+
+std::size_t Utf8Length(const std::string& s, std::size_t i)
+{
+    std::uint32_t cp = 0;
+    return Utf8Decode(s, i, cp);
+}
+
+struct Range {
+    std::uint32_t first;
+    std::uint32_t last;
+};
+
+bool InRanges(std::uint32_t cp, const Range* begin, const Range* end)
+{
+    for (const Range* r = begin; r != end; ++r)
+        if (cp >= r->first && cp <= r->last)
+            return true;
+    return false;
+}
+
+// Combining marks and zero-width characters take no column.
+constexpr Range kZeroWidth[] = {{0x0300, 0x036F}, {0x0483, 0x0489}, {0x0591, 0x05BD}, {0x0610, 0x061A},
+                                {0x064B, 0x065F}, {0x0E31, 0x0E31}, {0x0E34, 0x0E3A}, {0x1AB0, 0x1AFF},
+                                {0x1DC0, 0x1DFF}, {0x200B, 0x200F}, {0x202A, 0x202E}, {0x2060, 0x2064},
+                                {0x20D0, 0x20FF}, {0xFE00, 0xFE0F}, {0xFE20, 0xFE2F}, {0xFEFF, 0xFEFF}};
+// East Asian wide and full-width characters, and the emoji blocks, take two.
+constexpr Range kDoubleWidth[] = {{0x1100, 0x115F},   {0x2E80, 0x303E},   {0x3041, 0x33FF},
+                                  {0x3400, 0x4DBF},   {0x4E00, 0x9FFF},   {0xA000, 0xA4CF},
+                                  {0xAC00, 0xD7A3},   {0xF900, 0xFAFF},   {0xFE30, 0xFE4F},
+                                  {0xFF00, 0xFF60},   {0xFFE0, 0xFFE6},   {0x1F300, 0x1F64F},
+                                  {0x1F900, 0x1F9FF}, {0x20000, 0x2FFFD}, {0x30000, 0x3FFFD}};
+
+std::size_t CodePointWidth(std::uint32_t cp)
+{
+    if (InRanges(cp, std::begin(kZeroWidth), std::end(kZeroWidth)))
+        return 0;
+    if (InRanges(cp, std::begin(kDoubleWidth), std::end(kDoubleWidth)))
+        return 2;
+    return 1;
+}
+
+// C0 and C1 controls and DEL would be read by the terminal as commands.
+bool IsControl(std::uint32_t cp) { return cp < 0x20 || (cp >= 0x7F && cp <= 0x9F); }
+
+// Calls `each(bytes, columns)` for every character of `text` as it is shown: a control
+// character or a byte that is not UTF-8 is shown as "?".
+template <typename F>
+void ForEachShownCharacter(const std::string& text, F each)
+{
+    for (std::size_t i = 0; i < text.size();) {
+        std::uint32_t cp = 0;
+        const std::size_t n = Utf8Decode(text, i, cp);
+        if (n == 0 || IsControl(cp)) {
+            if (!each(std::string_view("?"), 1))
+                return;
+            i += n == 0 ? 1 : n;
+            continue;
+        }
+        if (!each(std::string_view(text).substr(i, n), CodePointWidth(cp)))
+            return;
+        i += n;
+    }
 }
 
 std::string Number(double v)
@@ -91,7 +159,7 @@ public:
     void OnItemStatus(const CDownloadItem& item) override
     {
         if (IsFinalItemStatus(item.GetStatus()))
-            Write(m_out, FinishedItemLine(item) + "\n");
+            Write(m_out, FitToWidth(FinishedItemLine(item), std::string::npos) + "\n");
     }
     void OnTick(const JobProgress&) override {}
     void OnEnd(const JobResult& result) override
@@ -125,8 +193,8 @@ private:
     std::FILE* m_err;
 };
 
-// A header and a bar per running item, redrawn in place every tick; finished items are
-// printed above it and scroll away with the terminal.
+// The job's lines, redrawn in place every tick; finished items are printed above them and
+// scroll away with the terminal.
 class LiveView : public IJobView {
 public:
     LiveView(std::FILE* out, std::FILE* err) : m_out(out), m_err(err) {}
@@ -134,32 +202,10 @@ public:
     void OnItemStatus(const CDownloadItem& item) override
     {
         if (IsFinalItemStatus(item.GetStatus()))
-            m_finished.push_back(FinishedItemLine(item));
+            m_finished.push_back(FitToWidth(FinishedItemLine(item), std::string::npos));
     }
 
-    void OnTick(const JobProgress& p) override
-    {
-        std::array<int, 7> counts{};
-        std::vector<const TrackedItem*> running;
-        for (const auto& [id, tracked] : *p.items) {
-            const auto s = tracked.item.GetStatus();
-            if (s >= 0 && s < 7)
-                ++counts[static_cast<std::size_t>(s)];
-            if (s == DIS_IN_PROGRESS)
-                running.push_back(&tracked);
-        }
-        std::vector<std::string> lines;
-        lines.push_back("Page: " + p.pageURL);
-        lines.push_back(std::string(DownloaderStateLabel(p.state, p.cancelling)) + "  " + std::to_string(counts[DIS_QUEUED]) +
-                        " queued, " + std::to_string(counts[DIS_IN_PROGRESS]) + " in progress, " +
-                        std::to_string(counts[DIS_COMPLETED]) + " completed, " +
-                        std::to_string(counts[DIS_SKIPPED]) + " skipped, " + std::to_string(counts[DIS_ERRORED]) +
-                        " errored, " + std::to_string(counts[DIS_CANCELLED]) + " cancelled  " +
-                        FormatByteSize(p.speed) + "/s");
-        for (const TrackedItem* t : running)
-            lines.push_back(ProgressLine(*t));
-        Redraw(lines);
-    }
+    void OnTick(const JobProgress& p) override { Redraw(LiveViewLines(p, Width() - 1)); }
 
     void OnEnd(const JobResult& result) override
     {
@@ -169,24 +215,6 @@ public:
     }
 
 private:
-    static std::string ProgressLine(const TrackedItem& t)
-    {
-        const CDownloadItem& item = t.item;
-        constexpr int kBar = 24;
-        const double fraction = item.GetFileSize() > 0 ? std::min(1.0, std::max(0.0, item.GetProgress())) : 0.0;
-        const int filled = static_cast<int>(fraction * kBar);
-        std::string bar = "[" + std::string(static_cast<std::size_t>(filled), '#') +
-                          std::string(static_cast<std::size_t>(kBar - filled), '.') + "]";
-        char pct[16];
-        if (item.GetFileSize() > 0)
-            std::snprintf(pct, sizeof pct, "%3d%%", static_cast<int>(fraction * 100));
-        else
-            std::snprintf(pct, sizeof pct, "  ?%%");
-        return "  " + bar + " " + pct + "  " + FormatByteSize(t.speed) + "/s  " +
-               FormatByteSize(static_cast<double>(item.GetBytesTransferred())) + " / " + item.GetSizeText() + "  " +
-               item.GetFileName();
-    }
-
     unsigned Width() const
     {
         winsize ws{};
@@ -195,6 +223,8 @@ private:
         return 80;
     }
 
+    // The lines fit the width (one column to spare), so none wraps and the cursor moves
+    // back up exactly as many lines as were drawn.
     void Redraw(const std::vector<std::string>& live)
     {
         std::string text;
@@ -204,10 +234,8 @@ private:
         for (const std::string& line : m_finished)
             text += line + "\n";
         m_finished.clear();
-        // Cut to the width, or a wrapped line would throw the next redraw off.
-        const unsigned width = Width() - 1;
         for (const std::string& line : live)
-            text += (line.size() > width ? line.substr(0, width) : line) + "\n";
+            text += line + "\n";
         m_liveLines = static_cast<int>(live.size());
         Write(m_out, text);
     }
@@ -217,6 +245,60 @@ private:
     std::vector<std::string> m_finished;
     int m_liveLines = 0;
 };
+
+// "0:35", "12:05", "1:02:03".
+std::string ClockText(double seconds)
+{
+    const long total = static_cast<long>(std::llround(std::max(0.0, std::min(seconds, 359999.0))));
+    char buf[32];
+    if (total >= 3600)
+        std::snprintf(buf, sizeof buf, "%ld:%02ld:%02ld", total / 3600, total / 60 % 60, total % 60);
+    else
+        std::snprintf(buf, sizeof buf, "%ld:%02ld", total / 60, total % 60);
+    return buf;
+}
+
+// Parts joined by two blanks; while too wide, the part of the highest rank goes first.
+std::string JoinFitting(std::vector<std::pair<int, std::string>> parts, std::size_t width)
+{
+    const auto join = [&] {
+        std::string line;
+        for (const auto& part : parts)
+            line += (line.empty() ? "" : "  ") + part.second;
+        return line;
+    };
+    std::string line = join();
+    while (DisplayWidth(line) > width && parts.size() > 1) {
+        parts.erase(std::max_element(parts.begin(), parts.end(),
+                                     [](const auto& a, const auto& b) { return a.first < b.first; }));
+        line = join();
+    }
+    return FitToWidth(line, width);
+}
+
+std::string ItemStats(const TrackedItem& t, int detail)
+{
+    const CDownloadItem& item = t.item;
+    const bool sized = item.GetFileSize() > 0;
+    const double fraction = sized ? std::min(1.0, std::max(0.0, item.GetProgress())) : 0.0;
+    char pct[16];
+    if (sized)
+        std::snprintf(pct, sizeof pct, "%3d%%", static_cast<int>(fraction * 100));
+    else
+        std::snprintf(pct, sizeof pct, "  ?%%");
+    std::string stats = pct;
+    if (detail >= 2) {
+        constexpr int kBar = 20;
+        const int filled = static_cast<int>(fraction * kBar);
+        stats += " [" + std::string(static_cast<std::size_t>(filled), '#') +
+                 std::string(static_cast<std::size_t>(kBar - filled), '.') + "]";
+    }
+    if (detail >= 1)
+        stats += "  " + FormatByteSize(static_cast<double>(item.GetBytesTransferred())) + " of " + item.GetSizeText();
+    if (detail >= 3)
+        stats += "  " + FormatByteSize(t.speed) + "/s";
+    return stats;
+}
 
 } // namespace
 
@@ -329,10 +411,138 @@ std::string SummaryText(const JobResult& result)
     return text;
 }
 
+std::size_t DisplayWidth(const std::string& text)
+{
+    std::size_t width = 0;
+    ForEachShownCharacter(text, [&](std::string_view, std::size_t columns) {
+        width += columns;
+        return true;
+    });
+    return width;
+}
+
+std::string FitToWidth(const std::string& text, std::size_t width)
+{
+    const bool cut = DisplayWidth(text) > width;
+    const std::size_t room = cut ? (width >= 2 ? width - 2 : 0) : width;
+    std::string out;
+    std::size_t used = 0;
+    ForEachShownCharacter(text, [&](std::string_view bytes, std::size_t columns) {
+        if (used + columns > room)
+            return false;
+        out += bytes;
+        used += columns;
+        return true;
+    });
+    if (cut)
+        out += std::string(std::min<std::size_t>(2, width), '.');
+    return out;
+}
+
+std::vector<std::string> LiveViewLines(const JobProgress& p, std::size_t width)
+{
+    std::array<int, 7> counts{};
+    std::vector<const TrackedItem*> running;
+    std::int64_t done = 0;
+    std::int64_t total = 0;
+    bool sizesUnknown = false;
+    if (p.items) {
+        for (const auto& [id, tracked] : *p.items) {
+            const CDownloadItem& item = tracked.item;
+            const auto s = item.GetStatus();
+            if (s >= 0 && s < 7)
+                ++counts[static_cast<std::size_t>(s)];
+            if (s == DIS_IN_PROGRESS)
+                running.push_back(&tracked);
+            // Items that ended without their file count neither way.
+            if (s != DIS_QUEUED && s != DIS_IN_PROGRESS && s != DIS_COMPLETED)
+                continue;
+            done += item.GetBytesTransferred();
+            if (item.GetFileSize() > 0)
+                total += std::max(item.GetFileSize(), item.GetBytesTransferred());
+            else if (s == DIS_COMPLETED)
+                total += item.GetBytesTransferred();
+            else
+                sizesUnknown = true; // not started, or the server did not say
+        }
+    }
+    const int files = static_cast<int>(p.items ? p.items->size() : 0);
+    const int finished = files - counts[DIS_QUEUED] - counts[DIS_IN_PROGRESS];
+
+    std::vector<std::string> lines;
+    lines.push_back(FitToWidth("Page: " + p.pageURL, width));
+
+    // Lower ranks stay longest when the terminal is narrow. The state loses its "...":
+    // the figures below show that work goes on.
+    std::string state = DownloaderStateLabel(p.state, p.cancelling);
+    if (state.size() > 3 && state.compare(state.size() - 3, 3, "...") == 0)
+        state.resize(state.size() - 3);
+    std::vector<std::pair<int, std::string>> status = {
+        {0, state},
+        {2, std::to_string(finished) + "/" + std::to_string(files) + " done"},
+    };
+    const std::pair<DownloadItemStatus, const char*> shown[] = {
+        {DIS_COMPLETED, "completed"}, {DIS_ERRORED, "errored"},       {DIS_SKIPPED, "skipped"},
+        {DIS_CANCELLED, "cancelled"}, {DIS_IN_PROGRESS, "running"},   {DIS_QUEUED, "queued"}};
+    for (const auto& [st, label] : shown) {
+        const int n = counts[static_cast<std::size_t>(st)];
+        if (n == 0 && st != DIS_ERRORED)
+            continue;
+        const int rank = st == DIS_ERRORED ? 1 : st == DIS_SKIPPED || st == DIS_CANCELLED ? 3 : 4;
+        status.push_back({rank, std::to_string(n) + " " + label});
+    }
+    lines.push_back(JoinFitting(status, width));
+
+    // "+" marks a total that will grow: some sizes are not known yet.
+    const std::string more = sizesUnknown ? "+" : "";
+    std::vector<std::pair<int, std::string>> overall = {
+        {0, FormatByteSize(static_cast<double>(done)) + " of " + FormatByteSize(static_cast<double>(total)) + more},
+    };
+    if (total > 0)
+        overall.push_back({0, std::to_string(static_cast<int>(std::min<std::int64_t>(100, done * 100 / total))) + "%"});
+    overall.push_back({1, FormatByteSize(p.speed) + "/s"});
+    if (p.speed > 0 && total >= done)
+        overall.push_back({2, ClockText(static_cast<double>(total - done) / p.speed) + more + " left"});
+    else
+        overall.push_back({2, "--:-- left"});
+    lines.push_back(JoinFitting(overall, width));
+
+    // Name first; the names share one column so that the figures line up.
+    std::size_t nameColumns = 0;
+    for (const TrackedItem* t : running)
+        nameColumns = std::max(nameColumns, DisplayWidth(t->item.GetFileName()));
+    int detail = 3;
+    const auto statsWidth = [&](int d) {
+        std::size_t w = 0;
+        for (const TrackedItem* t : running)
+            w = std::max(w, DisplayWidth(ItemStats(*t, d)));
+        return w;
+    };
+    constexpr std::size_t kMinName = 12;
+    while (detail > 0 && statsWidth(detail) + 2 + std::min(nameColumns, kMinName) > width)
+        --detail;
+    const std::size_t stats = statsWidth(detail);
+    const std::size_t nameRoom = width > stats + 2 ? std::min(nameColumns, width - stats - 2) : width;
+    for (const TrackedItem* t : running) {
+        std::string name = FitToWidth(t->item.GetFileName(), nameRoom);
+        name += std::string(nameRoom - std::min(nameRoom, DisplayWidth(name)), ' ');
+        lines.push_back(FitToWidth(name + "  " + ItemStats(*t, detail), width));
+    }
+    return lines;
+}
+
+bool TerminalCanRedraw(const char* term)
+{
+    return term != nullptr && *term != '\0' && std::string_view(term) != "dumb";
+}
+
 std::unique_ptr<IJobView> MakeJobView(ViewKind kind, std::FILE* out, std::FILE* err)
 {
     switch (kind) {
-    case ViewKind::Live: return std::make_unique<LiveView>(out, err);
+    case ViewKind::Live:
+        if (TerminalCanRedraw(std::getenv("TERM")))
+            return std::make_unique<LiveView>(out, err);
+        break;
     case ViewKind::Json: return std::make_unique<JsonView>(out, err);
     case ViewKind::Lines: break;
     }

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <vector>
 
 // A JSON string literal for `text`, quotes included. Bytes that are not UTF-8 become U+FFFD
 // so that the output always parses.
@@ -21,7 +22,24 @@ std::string FinishedItemLine(const CDownloadItem& item);
 // Counts per status, bytes, elapsed time, average speed and the folder; several lines.
 std::string SummaryText(const JobResult& result);
 
+// Columns the text takes in a terminal: wide East Asian characters count two, combining
+// marks none; a byte that is not UTF-8 counts one (it is shown as "?").
+std::size_t DisplayWidth(const std::string& text);
+// The text cut to at most `width` columns, ending in ".." when something was cut. Control
+// characters and bytes that are not UTF-8 become "?", so a file name can never move the
+// cursor or change the terminal's state.
+std::string FitToWidth(const std::string& text, std::size_t width);
+
+// The live view's lines for one tick, each at most `width` columns: the page, the job's
+// state with its file counts, the overall bytes with percentage, speed and time left, and
+// one line per running item, its name first.
+std::vector<std::string> LiveViewLines(const JobProgress& progress, std::size_t width);
+
+// Whether a terminal of this TERM value can redraw lines in place (not "dumb", not unset).
+bool TerminalCanRedraw(const char* term);
+
 enum class ViewKind { Live, Lines, Json };
 
-// `out` receives the view; `err` the failure texts (and the summary in JSON mode).
+// `out` receives the view; `err` the failure texts (and the summary in JSON mode). The live
+// view falls back to the line view when $TERM says the terminal cannot redraw.
 std::unique_ptr<IJobView> MakeJobView(ViewKind kind, std::FILE* out, std::FILE* err);

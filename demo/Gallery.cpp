@@ -188,6 +188,10 @@ Gallery MakeDemoGallery()
         {"/gallery/photos/tiles-256.bmp", 256, 256, 4},
         {"/gallery/images/dune-160.png", 160, 120, 5},
         {"/gallery/images/dot-8.png", 8, 8, 3}, // under the default 1 KB minimum: skipped
+        // Linked as documentation pages write links (see the page below).
+        {"/shared/banner-480.png", 480, 120, 6},
+        {"/gallery/images/lake&sky-400.png", 400, 300, 7},
+        {"/gallery/images/note card-200.png", 200, 150, 8},
     };
     std::uint32_t seed = 7;
     for (const Pic& p : pics) {
@@ -214,6 +218,11 @@ Gallery MakeDemoGallery()
         "<p>Left out by the default types:</p>\n"
         "<a href=\"about.html\">about</a> <a href=\"notes.txt\">notes</a> <a href=\"archive.zip\">archive</a>\n"
         "<p>A duplicate of the first picture:</p>\n<a href=\"images/sunset-640.png\">sunset again</a>\n"
+        "<p>As documentation pages write links:</p>\n"
+        "<a class=\"reference internal\" href=\"../shared/banner-480.png#top\">banner, one level up</a>\n"
+        "<img alt=\"[Lake]\" class=\"figure\" src=\"./images/lake&amp;sky-400.png\">\n"
+        "<img alt=\"../note.png\" style=\"width:50%\" src=\"images/note%20card-200.png?v=2\">\n"
+        "<!-- <img src=\"images/commented-out.png\"> -->\n"
         "</body></html>\n";
     return g;
 }

@@ -26,7 +26,8 @@ url="http://127.0.0.1:$(cat "$work/port")/gallery/index.html"
 
 echo "Demo gallery: $url"
 echo
-echo "quarrow-cli --list (what would be harvested: id, kind, address, file name):"
+echo "quarrow-cli --list (id, kind, address, file name of every link whose file type is wanted;"
+echo "the size range is not applied here: a file outside it is listed, then skipped by the harvest):"
 "$cli" --list "$url"
 echo
 echo "quarrow-cli -d $work/downloads $url"

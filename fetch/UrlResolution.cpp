@@ -1,392 +1,385 @@
 #include "fetch/UrlResolution.h"
 
-#include <boost/algorithm/string/classification.hpp>
-#include <boost/algorithm/string/predicate.hpp>
-#include <boost/algorithm/string/split.hpp>
-#include <boost/algorithm/string/trim.hpp>
-
 #include <array>
-#include <locale>
 #include <stdexcept>
-#include <string_view>
 #include <vector>
 
-#include "fetch/UrlResolutionReference.h"
-
-// Every link of a page is classified, so the patterns of UrlResolutionReference.cpp are
-// matched here by hand: Boost.Regex spent microseconds per link on them, mostly backtracking
-// through their lazy repeats. Each matcher gives the answer (and the captures) a whole-string
-// match of its pattern gives; the equivalence test checks them against the regexes.
+#include "helpers/AsciiText.h"
 
 namespace {
 
-constexpr unsigned char kNameChar = 1;
-constexpr unsigned char kDotChar = 2;
+bool IsAsciiAlpha(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+bool IsAsciiDigit(char c) { return c >= '0' && c <= '9'; }
 
-// ASCII letters, digits and the 22 punctuation characters of the patterns' name class.
-constexpr std::array<unsigned char, 256> kCharClass = [] {
-    std::array<unsigned char, 256> table{};
-    for (char c = 'A'; c <= 'Z'; ++c)
-        table[static_cast<unsigned char>(c)] = kNameChar;
-    for (char c = 'a'; c <= 'z'; ++c)
-        table[static_cast<unsigned char>(c)] = kNameChar;
-    for (char c = '0'; c <= '9'; ++c)
-        table[static_cast<unsigned char>(c)] = kNameChar;
-    for (char c : std::string_view("'~`!@#$%&^_+=(){},-[];"))
-        table[static_cast<unsigned char>(c)] = kNameChar;
-    table[static_cast<unsigned char>('.')] = kDotChar;
-    return table;
-}();
-
-constexpr bool IsNameChar(char c) { return kCharClass[static_cast<unsigned char>(c)] == kNameChar; }
-constexpr bool IsNameCharOrDot(char c) { return kCharClass[static_cast<unsigned char>(c)] != 0; }
-constexpr bool IsAsciiDigit(char c) { return c >= '0' && c <= '9'; }
-
-constexpr std::size_t CountNameChars()
+int HexValue(char c)
 {
-    std::size_t n = 0;
-    for (unsigned char c : kCharClass)
-        n += c == kNameChar;
-    return n;
-}
-static_assert(CountNameChars() == 26 + 26 + 10 + 22);
-
-// "([name][.name]*?/)*?" over all of `s`: zero or more directory segments, each a name
-// character, then name characters or dots, then "/". Segments hold no "/", so the split
-// is fixed and the lazy quantifiers only decide the order of the attempts.
-bool IsSegmentChain(std::string_view s)
-{
-    std::size_t i = 0;
-    while (i < s.size()) {
-        if (!IsNameChar(s[i]))
-            return false;
-        for (++i; i < s.size() && s[i] != '/'; ++i) {
-            if (!IsNameCharOrDot(s[i]))
-                return false;
-        }
-        if (i == s.size())
-            return false;
-        ++i; // the "/"
-    }
-    return true;
-}
-
-// The number of leading copies of `unit` in `s`.
-std::size_t LeadingRepeats(std::string_view s, std::string_view unit)
-{
-    std::size_t n = 0;
-    while (s.substr(n * unit.size(), unit.size()) == unit)
-        ++n;
-    return n;
-}
-
-} // namespace
-
-namespace URLMATCH {
-
-bool IsFileNameWithoutDot(std::string_view s)
-{
-    if (s.empty())
-        return false;
-    for (char c : s) {
-        if (!IsNameChar(c))
-            return false;
-    }
-    return true;
-}
-
-bool MatchFileNameWithDots(std::string_view s, std::string_view& extension)
-{
-    // One name character, then name characters or dots, then at least one name character.
-    if (s.size() < 2 || !IsNameChar(s.front()) || !IsNameChar(s.back()))
-        return false;
-    std::size_t lastDot = 0;
-    for (std::size_t i = 1; i < s.size(); ++i) {
-        if (!IsNameCharOrDot(s[i]))
-            return false;
-        if (s[i] == '.')
-            lastDot = i;
-    }
-    // The lazy groups 1 and 2 hand group 4 the longest run of name characters they can:
-    // everything after the last dot, or everything after the first character when there
-    // is no dot.
-    extension = s.substr(lastDot + 1);
-    return true;
-}
-
-int RelativeDirectoryGroup(std::string_view d)
-{
-    // The alternatives in the order the pattern tries them. "(/){0,1}" tries one "/"
-    // first, then none; "(//){0,1}" with none repeats that failed attempt. With no prefix
-    // the whole of d must be a segment chain, and then none of groups 2 to 5 took part.
-    if (d.substr(0, 1) == "/") {
-        if (IsSegmentChain(d.substr(1)))
-            return 2;
-        if (d.substr(0, 2) == "//" && IsSegmentChain(d.substr(2)))
-            return 3;
-        return -1;
-    }
-    if (IsSegmentChain(d))
-        return 0;
-    // "(\./)+" and "(\.\./)+" are greedy; giving back a repeat leaves a "." in front of
-    // the chain, which no segment accepts, so only the longest run of the prefix counts.
-    if (const std::size_t n = LeadingRepeats(d, "./"); n > 0)
-        return IsSegmentChain(d.substr(2 * n)) ? 4 : -1;
-    if (const std::size_t n = LeadingRepeats(d, "../"); n > 0)
-        return IsSegmentChain(d.substr(3 * n)) ? 5 : -1;
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
     return -1;
 }
 
-bool IsNetworkPathWithPort(std::string_view d)
-{
-    // "//", a host (a name character, then name characters or dots), ":", one to six
-    // digits, "/", then a segment chain.
-    if (d.substr(0, 2) != "//" || d.size() < 3 || !IsNameChar(d[2]))
-        return false;
-    std::size_t i = 3;
-    while (i < d.size() && IsNameCharOrDot(d[i]))
-        ++i;
-    if (i == d.size() || d[i] != ':')
-        return false;
-    const std::size_t digits = ++i;
-    while (i < d.size() && IsAsciiDigit(d[i]))
-        ++i;
-    if (i == digits || i - digits > 6 || i == d.size() || d[i] != '/')
-        return false;
-    return IsSegmentChain(d.substr(i + 1));
-}
+// Bytes a browser percent-encodes in a path or a query: controls, blanks, non-ASCII
+// bytes and a few characters that would end the address in other contexts.
+constexpr unsigned char kEncodeInPath = 1;
+constexpr unsigned char kEncodeInQuery = 2;
 
-bool SplitDirAndLastComponent(std::string_view t, std::string_view& dir, std::string_view& name)
-{
-    const std::size_t slash = t.rfind('/');
-    if (slash == std::string_view::npos || slash + 1 == t.size())
-        return false;
-    dir = t.substr(0, slash);
-    name = t.substr(slash + 1);
-    return true;
-}
-
-bool MatchesAbsoluteHttp(std::string_view trimmed)
-{
-    // "\s" is the space class of the global locale as it was when the pattern would have
-    // been compiled: at the first use.
-    static const std::locale patternLocale;
-    std::string_view rest;
-    if (trimmed.substr(0, 8) == "https://")
-        rest = trimmed.substr(8);
-    else if (trimmed.substr(0, 7) == "http://")
-        rest = trimmed.substr(7);
-    else
-        return false;
-    if (rest.empty())
-        return false;
-    const auto& ctype = std::use_facet<std::ctype<char>>(patternLocale);
-    for (char c : rest) {
-        if (c == '"' || ctype.is(std::ctype_base::space, c))
-            return false;
+constexpr std::array<unsigned char, 256> kEncodeTable = [] {
+    std::array<unsigned char, 256> table{};
+    for (int c = 0; c < 256; ++c) {
+        if (c <= 0x20 || c >= 0x7F)
+            table[static_cast<std::size_t>(c)] = kEncodeInPath | kEncodeInQuery;
     }
-    return true;
-}
+    for (unsigned char c : {'"', '<', '>'})
+        table[c] = kEncodeInPath | kEncodeInQuery;
+    for (unsigned char c : {'`', '{', '}'})
+        table[c] |= kEncodeInPath;
+    table[static_cast<unsigned char>('\'')] |= kEncodeInQuery;
+    return table;
+}();
 
-} // namespace URLMATCH
-
-namespace {
-
-// Splits at every "/", keeping empty parts.
-std::vector<std::string> SplitAtSlash(const std::string& text)
+void AppendEncoded(std::string& out, std::string_view text, unsigned char set)
 {
-    std::vector<std::string> parts;
-    boost::algorithm::split(parts, text, boost::algorithm::is_any_of("/"),
-                            boost::algorithm::token_compress_off);
-    return parts;
-}
-
-// "https://" for an https address, "http://" for anything else, so that resolved
-// addresses stay on the page's scheme.
-std::string SchemePrefixOf(const std::string& url)
-{
-    return boost::algorithm::starts_with(url, "https://") ? "https://" : "http://";
-}
-
-// The trimmed, checked page address and its parts; throws for anything but an absolute
-// http or https address.
-std::vector<std::string> SplitPageURL(const std::string& pageURL, std::string& trimmed)
-{
-    if (!IsAbsoluteHttpURL(pageURL))
-        throw std::runtime_error("Invalid string passed in for absolute URL!");
-    // Trimmed so that surrounding blanks never end up inside the result.
-    trimmed = boost::algorithm::trim_copy(pageURL);
-    std::vector<std::string> parts = SplitAtSlash(trimmed);
-    if (parts.size() < 3)
-        throw std::runtime_error("Invalid string passed in for absolute URL!");
-    return parts;
-}
-
-bool IsValidFileNameView(std::string_view name, std::string& extension)
-{
-    if (URLMATCH::IsFileNameWithoutDot(name)) {
-        extension.clear();
-        return true;
-    }
-    std::string_view ext;
-    if (URLMATCH::MatchFileNameWithDots(name, ext)) {
-        extension.assign(ext);
-        return true;
-    }
-    return false;
-}
-
-} // namespace
-
-bool IsAbsoluteHttpURL(const std::string& url)
-{
-    return URLMATCH::MatchesAbsoluteHttp(boost::algorithm::trim_copy(url));
-}
-
-std::string GetBaseURL(const std::string& pageURL)
-{
-    std::string trimmed;
-    const std::vector<std::string> parts = SplitPageURL(pageURL, trimmed);
-    if (parts.size() == 3)
-        return trimmed + "/";
-
-    // The last part is the document name (or the empty part after a final "/").
-    std::string base = SchemePrefixOf(trimmed);
-    for (std::size_t i = 2; i + 1 < parts.size(); ++i)
-        base += parts[i] + "/";
-    return base;
-}
-
-std::string GetRootURL(const std::string& pageURL)
-{
-    std::string trimmed;
-    const std::vector<std::string> parts = SplitPageURL(pageURL, trimmed);
-    if (parts.size() == 3)
-        return trimmed + "/";
-    return SchemePrefixOf(trimmed) + parts[2] + "/";
-}
-
-bool IsValidFileName(const std::string& name, std::string& extension)
-{
-    return IsValidFileNameView(name, extension);
-}
-
-int GetRelativeURLType(const std::string& value, std::string& fileName, std::string& extension)
-{
-    extension.clear();
-    const std::string t = boost::algorithm::trim_copy(value);
-    if (t.empty())
-        return 0;
-
-    std::string_view dir;
-    std::string_view name;
-    if (URLMATCH::SplitDirAndLastComponent(t, dir, name)) {
-        fileName.assign(name);
-
-        if (!IsValidFileNameView(name, extension) && dir != "/")
-            return 0;
-        if (dir.empty())
-            return 2;
-        if (dir == "/")
-            return URLMATCH::IsNetworkPathWithPort(t + "/") ? 3 : 0;
-
-        // The directory with its final "/", as a view into t.
-        const std::string_view d(t.data(), dir.size() + 1);
-        switch (URLMATCH::RelativeDirectoryGroup(d)) {
-        case 2:
-            return 2;
-        case 3:
-            return 3;
-        case 4:
-            return 5;
-        case 5:
-            return 4;
-        case 0:
-            return 1;
-        default:
-            return URLMATCH::IsNetworkPathWithPort(d) ? 3 : 0;
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    for (char c : text) {
+        const auto b = static_cast<unsigned char>(c);
+        if (kEncodeTable[b] & set) {
+            out += '%';
+            out += kHex[b >> 4];
+            out += kHex[b & 15];
+        } else {
+            out += c;
         }
     }
+}
 
-    if (IsValidFileNameView(t, extension)) {
-        fileName = t;
-        return 1;
+// "." and "..", also when written with %2e as browsers accept them.
+bool IsDotSegment(std::string_view s)
+{
+    return s == "." || HELPERS::EqualsIgnoringAsciiCase(s, "%2e");
+}
+
+bool IsDoubleDotSegment(std::string_view s)
+{
+    return s == ".." || HELPERS::EqualsIgnoringAsciiCase(s, ".%2e") || HELPERS::EqualsIgnoringAsciiCase(s, "%2e.") ||
+           HELPERS::EqualsIgnoringAsciiCase(s, "%2e%2e");
+}
+
+// `path` starts with "/". Dot segments are applied in order; ".." never climbs above the
+// root, and a final dot segment leaves a directory (a path ending in "/").
+std::string RemoveDotSegments(std::string_view path)
+{
+    std::vector<std::string_view> out;
+    std::size_t start = 1;
+    for (;;) {
+        const std::size_t slash = path.find('/', start);
+        const bool last = slash == std::string_view::npos;
+        const std::string_view segment = path.substr(start, last ? std::string_view::npos : slash - start);
+        if (IsDoubleDotSegment(segment)) {
+            if (!out.empty())
+                out.pop_back();
+            if (last)
+                out.emplace_back();
+        } else if (IsDotSegment(segment)) {
+            if (last)
+                out.emplace_back();
+        } else {
+            out.push_back(segment);
+        }
+        if (last)
+            break;
+        start = slash + 1;
+    }
+    std::string result;
+    result.reserve(path.size());
+    for (std::string_view segment : out) {
+        result += '/';
+        result += segment;
+    }
+    return result.empty() ? "/" : result;
+}
+
+// Host and port checked and put in their usual form; false for an empty host, a character
+// no host may hold, or a port that is not a number up to 65535.
+bool NormalizeAuthority(std::string_view authority, std::string_view scheme, std::string& out)
+{
+    std::string_view userinfo;
+    if (const std::size_t at = authority.rfind('@'); at != std::string_view::npos) {
+        userinfo = authority.substr(0, at + 1);
+        authority.remove_prefix(at + 1);
+    }
+    std::string_view host = authority;
+    std::string_view port;
+    const std::size_t bracket = authority.rfind(']');
+    const std::size_t colon = authority.rfind(':');
+    if (colon != std::string_view::npos && (bracket == std::string_view::npos || colon > bracket)) {
+        host = authority.substr(0, colon);
+        port = authority.substr(colon + 1);
+    }
+    if (host.empty())
+        return false;
+    const bool literal = host.front() == '[';
+    if (literal && host.back() != ']')
+        return false;
+    for (char c : literal ? host.substr(1, host.size() - 2) : host) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b <= 0x20 || b == 0x7F)
+            return false;
+        if (literal ? !(IsAsciiDigit(c) || HexValue(c) >= 0 || c == ':' || c == '.')
+                    : std::string_view("#%/:<>?@[\\]^|\"").find(c) != std::string_view::npos)
+            return false;
+    }
+    if (port.size() > 5)
+        return false;
+    long number = 0;
+    for (char c : port) {
+        if (!IsAsciiDigit(c))
+            return false;
+        number = number * 10 + (c - '0');
+    }
+    if (number > 65535)
+        return false;
+
+    out.assign(userinfo);
+    out += HELPERS::ToLowerAscii(host);
+    const bool defaultPort = port.empty() || (scheme == "http" && number == 80) || (scheme == "https" && number == 443);
+    if (!defaultPort) {
+        out += ':';
+        out += std::to_string(number);
+    }
+    return true;
+}
+
+// What a browser does to an address before reading it: blanks and controls at both ends
+// go, tabs and line breaks anywhere go.
+std::string CleanReference(std::string_view text)
+{
+    std::size_t begin = 0;
+    std::size_t end = text.size();
+    while (begin < end && static_cast<unsigned char>(text[begin]) <= 0x20)
+        ++begin;
+    while (end > begin && static_cast<unsigned char>(text[end - 1]) <= 0x20)
+        --end;
+    std::string out;
+    out.reserve(end - begin);
+    for (std::size_t i = begin; i < end; ++i) {
+        const char c = text[i];
+        if (c != '\t' && c != '\n' && c != '\r')
+            out += c;
+    }
+    return out;
+}
+
+// The length of a leading "scheme:", or 0 when the text has none.
+std::size_t SchemeLength(std::string_view s)
+{
+    if (s.empty() || !IsAsciiAlpha(s[0]))
+        return 0;
+    for (std::size_t i = 1; i < s.size(); ++i) {
+        const char c = s[i];
+        if (c == ':')
+            return i + 1;
+        if (!(IsAsciiAlpha(c) || IsAsciiDigit(c) || c == '+' || c == '-' || c == '.'))
+            return 0;
     }
     return 0;
 }
 
-void CombineBaseURLAndRelativeFileURL(const std::string& baseURL, const std::string& relativeURL,
-                                      std::string& outURL)
-{
-    if (baseURL.size() < 2)
-        throw std::runtime_error(
-            "Invalid base URL string passed into CombineBaseURLAndRelativeFileURL");
-    if (relativeURL.size() < 2)
-        throw std::runtime_error(
-            "Invalid relative file URL string passed into CombineBaseURLAndRelativeFileURL");
+bool IsHttpScheme(std::string_view lowerScheme) { return lowerScheme == "http" || lowerScheme == "https"; }
 
-    const bool baseSlash = baseURL.back() == '/';
-    const bool relativeSlash = relativeURL.front() == '/';
-    if (baseSlash && relativeSlash)
-        outURL = baseURL.substr(0, baseURL.size() - 1) + relativeURL;
-    else if (baseSlash || relativeSlash)
-        outURL = baseURL + relativeURL;
-    else
-        outURL = baseURL + "/" + relativeURL;
+// Splits `rest` (no scheme, backslashes already turned into slashes, fragment removed)
+// into what stands before the query and the query with its "?".
+void SplitQuery(std::string_view rest, std::string_view& beforeQuery, std::string_view& query)
+{
+    const std::size_t q = rest.find('?');
+    beforeQuery = rest.substr(0, q);
+    query = q == std::string_view::npos ? std::string_view() : rest.substr(q);
 }
 
-int StripCSOrBTFromRelativeFileURL(const std::string& relativeURL, std::string& rest,
-                                   const std::string& token)
+// "//authority/path?query" into `out` (scheme already set).
+bool ParseNetworkPath(std::string_view rest, HttpURL& out)
 {
-    if (token != ".." && token != ".")
-        throw std::runtime_error(
-            "Invalid CS/BT value passed into StripCSOrBTFromRelativeFileURL");
+    std::string_view beforeQuery, query;
+    SplitQuery(rest, beforeQuery, query);
+    std::size_t i = 0;
+    while (i < beforeQuery.size() && beforeQuery[i] == '/')
+        ++i;
+    const std::size_t slash = beforeQuery.find('/', i);
+    const std::string_view authority = beforeQuery.substr(i, slash == std::string_view::npos ? slash : slash - i);
+    if (!NormalizeAuthority(authority, out.scheme, out.authority))
+        return false;
+    std::string path;
+    AppendEncoded(path, slash == std::string_view::npos ? std::string_view("/") : beforeQuery.substr(slash),
+                  kEncodeInPath);
+    out.path = RemoveDotSegments(path);
+    out.query.clear();
+    AppendEncoded(out.query, query, kEncodeInQuery);
+    return true;
+}
 
-    const char* const badRelative =
-        "Invalid relative file URL string passed into StripCSOrBTFromRelativeFileURL";
-    if (relativeURL.empty() || relativeURL.front() == '/' || relativeURL.back() == '/')
-        throw std::runtime_error(badRelative);
+// The reference without its fragment, with "\" read as "/" before the query, as browsers
+// read http addresses.
+std::string WithoutFragment(std::string_view text)
+{
+    std::string s(text.substr(0, text.find('#')));
+    const std::size_t q = s.find('?');
+    for (std::size_t i = 0; i < s.size() && i < q; ++i) {
+        if (s[i] == '\\')
+            s[i] = '/';
+    }
+    return s;
+}
 
-    const std::vector<std::string> parts = SplitAtSlash(relativeURL);
-    int count = 0;
-    for (std::size_t i = 0; i < parts.size(); ++i) {
-        if (parts[i].empty())
-            throw std::runtime_error(badRelative);
-        if (parts[i] == token) {
-            ++count;
-            continue;
+} // namespace
+
+bool ParseAbsoluteHttpURL(std::string_view text, HttpURL& out)
+{
+    const std::string clean = CleanReference(text);
+    const std::size_t schemeLength = SchemeLength(clean);
+    if (schemeLength == 0)
+        return false;
+    HttpURL url;
+    url.scheme = HELPERS::ToLowerAscii(std::string_view(clean).substr(0, schemeLength - 1));
+    if (!IsHttpScheme(url.scheme))
+        return false;
+    const std::string rest = WithoutFragment(std::string_view(clean).substr(schemeLength));
+    if (!ParseNetworkPath(rest, url))
+        return false;
+    out = std::move(url);
+    return true;
+}
+
+bool IsAbsoluteHttpURL(std::string_view text)
+{
+    HttpURL url;
+    return ParseAbsoluteHttpURL(text, url);
+}
+
+HttpURL ToAbsoluteHttpURL(std::string_view text)
+{
+    HttpURL url;
+    if (!ParseAbsoluteHttpURL(text, url))
+        throw std::runtime_error("Invalid string passed in for absolute URL!");
+    return url;
+}
+
+bool ResolveURL(const HttpURL& base, std::string_view reference, HttpURL& out)
+{
+    const std::string clean = CleanReference(reference);
+    std::string_view rest = clean;
+    if (const std::size_t schemeLength = SchemeLength(rest); schemeLength > 0) {
+        const std::string scheme = HELPERS::ToLowerAscii(rest.substr(0, schemeLength - 1));
+        if (!IsHttpScheme(scheme))
+            return false;
+        rest.remove_prefix(schemeLength);
+        if (scheme != base.scheme) {
+            // Another web scheme names its host, however many slashes follow.
+            out.scheme = scheme;
+            return ParseNetworkPath(WithoutFragment(rest), out);
         }
-        std::string joined = parts[i];
-        for (std::size_t j = i + 1; j < parts.size(); ++j)
-            joined += "/" + parts[j];
-        rest = joined;
-        return count;
+        // "http:x.jpg" on an http page is relative, as in browsers.
     }
-    throw std::runtime_error(badRelative);
+    const std::string s = WithoutFragment(rest);
+    out.scheme = base.scheme;
+    if (s.size() >= 2 && s[0] == '/' && s[1] == '/')
+        return ParseNetworkPath(s, out);
+
+    std::string_view beforeQuery, query;
+    SplitQuery(s, beforeQuery, query);
+    out.authority = base.authority;
+    if (beforeQuery.empty()) {
+        out.path = base.path;
+        if (query.empty() && s.empty()) {
+            out.query = base.query;
+            return true;
+        }
+    } else {
+        std::string merged;
+        if (beforeQuery.front() != '/')
+            merged.assign(base.path, 0, base.path.rfind('/') + 1);
+        AppendEncoded(merged, beforeQuery, kEncodeInPath);
+        out.path = RemoveDotSegments(merged);
+    }
+    out.query.clear();
+    AppendEncoded(out.query, query, kEncodeInQuery);
+    return true;
 }
 
-void ApplyBacktrackToBaseURL(const std::string& baseURL, std::string& outURL, int count)
+std::string PercentDecode(std::string_view text)
 {
-    if (count < 0)
-        throw std::runtime_error(
-            "Invalid backtrack count value passed into ApplyBacktrackToBaseURL");
-    if (count == 0)
-        return;
-
-    const char* const badBacktrack =
-        "Invalid backtrack count/base URL passed into ApplyBacktrackToBaseURL!";
-    const std::vector<std::string> parts = SplitAtSlash(baseURL);
-    const std::size_t n = static_cast<std::size_t>(count);
-    if (parts.size() < 3 || parts.size() - 3 < n)
-        throw std::runtime_error(badBacktrack);
-
-    // The base ends in "/", so its final empty part is one of the `count` parts dropped.
-    std::string out = SchemePrefixOf(baseURL) + parts[2];
-    for (std::size_t i = 3; i < parts.size() - n; ++i) {
-        if (parts[i].empty())
-            throw std::runtime_error(badBacktrack);
-        out += "/" + parts[i];
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '%' && i + 2 < text.size() && HexValue(text[i + 1]) >= 0 && HexValue(text[i + 2]) >= 0) {
+            out += static_cast<char>(HexValue(text[i + 1]) * 16 + HexValue(text[i + 2]));
+            i += 2;
+        } else {
+            out += text[i];
+        }
     }
-    out += "/";
-    outURL = out;
+    return out;
+}
+
+namespace {
+
+// Longest saved name in bytes: below the file system's 255, with room for the numbered
+// names of the rename policy.
+constexpr std::size_t kMaxNameBytes = 200;
+
+// The characters a file type may be written with (the filter refuses any other).
+bool IsExtensionChar(char c)
+{
+    return IsAsciiAlpha(c) || IsAsciiDigit(c) || std::string_view("'~`!@#$%&^_+=(){},-[];").find(c) != std::string_view::npos;
+}
+
+// The number of bytes of `s` that fit in `limit` without cutting a UTF-8 sequence.
+std::size_t Utf8Prefix(std::string_view s, std::size_t limit)
+{
+    if (s.size() <= limit)
+        return s.size();
+    std::size_t n = limit;
+    while (n > 0 && (static_cast<unsigned char>(s[n]) & 0xC0) == 0x80)
+        --n;
+    return n;
+}
+
+} // namespace
+
+bool FileNameFromURL(const HttpURL& url, std::string& fileName, std::string& extension)
+{
+    fileName.clear();
+    extension.clear();
+    const std::string_view segment = std::string_view(url.path).substr(url.path.rfind('/') + 1);
+    std::string name = PercentDecode(segment);
+    for (char& c : name) {
+        const auto b = static_cast<unsigned char>(c);
+        if (c == '/' || b < 0x20 || b == 0x7F)
+            c = '_';
+    }
+    // "." and ".." cannot be the last segment of a resolved address, but a decoded name
+    // is checked again: it must never mean the folder itself or its parent.
+    if (name.empty() || name == "." || name == "..")
+        return false;
+
+    const std::size_t dot = name.rfind('.');
+    std::string ext = dot == std::string::npos || dot == 0 ? std::string() : name.substr(dot + 1);
+    for (char c : ext) {
+        if (!IsExtensionChar(c)) {
+            ext.clear();
+            break;
+        }
+    }
+    if (name.size() > kMaxNameBytes) {
+        // A very long extension is no file type anyone filters on.
+        if (ext.size() > 32)
+            ext.clear();
+        const std::string tail = ext.empty() ? std::string() : "." + ext;
+        name = name.substr(0, Utf8Prefix(name, kMaxNameBytes - tail.size())) + tail;
+    }
+    fileName = std::move(name);
+    extension = std::move(ext);
+    return true;
 }

@@ -1,29 +1,46 @@
 #pragma once
-// Validation, classification and resolution of the link values found in a page.
-// Every function reports bad input with std::runtime_error whose text names it.
+// Web addresses as a browser reads them: parsing of absolute http and https addresses,
+// resolution of the link values found in a page against the page's address, and the
+// file name a link is saved under.
 #include <string>
+#include <string_view>
 
-// True when the trimmed text is an absolute address starting with lower-case "http://"
-// or "https://" and holding no white space or double quote.
-bool IsAbsoluteHttpURL(const std::string& url);
+// An absolute http or https address in its usual form: scheme and host in lower case,
+// no default port, no dot segments, no fragment, and every byte that may not stand in
+// an address percent-encoded.
+struct HttpURL {
+    std::string scheme;    // "http" or "https"
+    std::string authority; // [userinfo@]host[:port]
+    std::string path;      // always starts with "/"
+    std::string query;     // "?..." when the address has a query, else empty
 
-// The page's directory address, ending in "/"; keeps the page's scheme.
-std::string GetBaseURL(const std::string& pageURL);
+    std::string ToString() const { return scheme + "://" + authority + path + query; }
+};
 
-// scheme + "://" + host + "/".
-std::string GetRootURL(const std::string& pageURL);
+// Reads `text` as an absolute http or https address (scheme in any letter case).
+// False for anything else, and for a missing host or a bad port.
+bool ParseAbsoluteHttpURL(std::string_view text, HttpURL& out);
 
-// Whether name is a usable file name; sets extension (without dot) when it is.
-bool IsValidFileName(const std::string& name, std::string& extension);
+// True when ParseAbsoluteHttpURL accepts the text.
+bool IsAbsoluteHttpURL(std::string_view text);
 
-// 0 unusable, 1 page-directory relative, 2 root relative, 3 network path, 4 "../", 5 "./".
-int GetRelativeURLType(const std::string& value, std::string& fileName, std::string& extension);
+// The address in its usual form; throws std::runtime_error "Invalid string passed in for
+// absolute URL!" when it is not an absolute http or https address.
+HttpURL ToAbsoluteHttpURL(std::string_view text);
 
-void CombineBaseURLAndRelativeFileURL(const std::string& baseURL, const std::string& relativeURL,
-                                      std::string& outURL);
+// Resolves a link value against `base` as a browser does: "../" climbs one directory per
+// segment, "./" stays, "//host/x" takes the base's scheme, a "#fragment" is dropped and a
+// "?query" kept. False when the result is not an http or https address (other schemes,
+// a bad host or port).
+bool ResolveURL(const HttpURL& base, std::string_view reference, HttpURL& out);
 
-// Counts and strips the leading `token` ("." or "..") segments of relativeURL.
-int StripCSOrBTFromRelativeFileURL(const std::string& relativeURL, std::string& rest,
-                                   const std::string& token);
+// %XX sequences replaced by their bytes; a "%" not followed by two hex digits stays.
+std::string PercentDecode(std::string_view text);
 
-void ApplyBacktrackToBaseURL(const std::string& baseURL, std::string& outURL, int count);
+// The name a file at `url` is saved under: the percent-decoded last path segment. A "/",
+// NUL or control character in it becomes "_" and an over-long name is shortened (keeping
+// its extension), so that the name always stays inside the download folder. `extension`
+// is the text after the last dot (not a leading one), or empty when there is none or when
+// it holds a character no file type can be written with. False, with both strings empty,
+// when the address names no file (its path ends in "/").
+bool FileNameFromURL(const HttpURL& url, std::string& fileName, std::string& extension);

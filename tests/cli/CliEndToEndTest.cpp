@@ -417,3 +417,40 @@ TEST_F(CliEndToEnd, DownloadFolderThatCannotBeLookedAtIsAClearError)
 }
 
 } // namespace
+
+// Markup as real documentation pages write it: attributes before href and src, "../"
+// links, character references, encoded names, queries and fragments, and a damaged tail.
+TEST_F(CliEndToEnd, HarvestsEveryFileOfAPageWrittenAsRealPagesAre)
+{
+    const std::map<std::string, std::string> files = {
+        {"/docs/_static/logo.png", Bytes(3000, 'l')}, {"/docs/html/a&b.jpg", Bytes(2000, 'a')},
+        {"/docs/html/my file.gif", Bytes(1500, 'm')}, {"/docs/html/photo.jpg", Bytes(2500, 'p')},
+        {"/docs/shots/x.png", Bytes(1800, 'x')},      {"/docs/html/note.png", Bytes(1200, 'n')},
+    };
+    for (const auto& [path, body] : files)
+        server.AddFile(path, body, "image/png");
+    std::string poison;
+    while (poison.size() < 256 * 1024)
+        poison += "<a href=";
+    server.AddFile("/docs/html/index.html",
+                   "<a class=\"reference internal\" href=\"../_static/logo.png\">logo</a>\n"
+                   "<img alt=\"[Note]\" class=\"icon\" src=\"note.png\">\n"
+                   "<a href=\"a&amp;b.jpg\">amp</a> <a href=\"my%20file.gif#top\">space</a>\n"
+                   "<img style=\"width:100%\" src=\"./photo.jpg?v=3\">\n"
+                   "<a href=\"./../shots/./x.png\">x</a>\n"
+                   "<script>document.writeln('<img src=\"scripted.png\">');</script>\n"
+                   "<!-- <img src=\"commented.png\"> -->\n"
+                   // No file type can be written with these extensions: skipped, never fatal.
+                   "<a href=\"odd.j%20pg\"> <a href=\"odd.%E5%86%99\"> <a href=\"odd.j&quot;pg\">\n" + poison);
+
+    const CliOutcome list = qtest::RunCli(kCli, Args({"--list", "-t", "gif"}, "/docs/html/index.html"));
+    ASSERT_EQ(list.exitCode, 0) << list.err;
+    EXPECT_EQ(list.out, "0\tanchor\t" + server.Url("/docs/html/my%20file.gif") + "\tmy file.gif\n");
+
+    const CliOutcome run = qtest::RunCli(kCli, Args({"-t", "png,jpg,gif"}, "/docs/html/index.html"));
+    ASSERT_EQ(run.exitCode, 0) << run.out << run.err;
+    EXPECT_EQ(FolderEntries(Folder()),
+              (std::vector<std::string>{"a&b.jpg", "logo.png", "my file.gif", "note.png", "photo.jpg", "x.png"}));
+    for (const auto& [path, body] : files)
+        EXPECT_EQ(qtest::ReadFile(Folder() / fs::path(path).filename()), body) << path;
+}

@@ -49,71 +49,142 @@ std::vector<Link> Extract(const std::string& html, const std::string& pageURL)
 const char kBinary[] = "<p>\0\xff\xfe binary</p>";
 
 // One page with the cases that matter, each line noting what it must give.
-const std::string kFixturePage = std::string(R"html(<html><head><title>Fixture</title></head><body>
+const std::string kFixturePage = std::string(R"html(<!DOCTYPE html>
+<html><head><title>Fixture <img src="t.jpg"></title>
+<style>a[href] > img { border: 0 } /* <img src="s.jpg"> */</style>
+<script>document.writeln('<A HREF="../x.html">'); if (a<b) {}</script>
+</head><body>
 <IMG SRC="pics/a.jpg">                              yes: tag and attribute in capitals
 <a href='/files/b.zip'>b</a>                        yes: root relative, single quotes
 <a href="http://other/c.png">c</a>                  yes: absolute http keeps its host
 <a href="https://secure.example/d/e.pdf">e</a>      yes: absolute https keeps its scheme
 <a href="ftp://files.example/f.zip">f</a>           no: other scheme
-<a href="HTTP://other/g.zip">g</a>                  no: scheme in capitals
-<a href="HTTPS://other/g2.zip">g2</a>               no: scheme in capitals
+<a href="HTTP://Other/g.zip">g</a>                  yes: scheme in capitals
 <a href="mailto:someone@example.com">mail</a>       no: no address
 <a href="javascript:void(0)">script</a>             no: no address
-<img alt="photo.jpg" src="h.jpg">                   no: a dot before src
-<img data-src="x/y" src="h2.jpg">                   no: a slash before src
-<a class="k" href="i.zip">i</a>                     no: href not first
+<a class="reference internal" href="about.html">    yes: another attribute first
+<img alt="[Note]" src="note.png">                   yes: alt first
+<img alt="../_images/x.png" src="h.jpg">            yes: a dot and slashes before src
+<img class="d-block" style="display:none" width="100%" src=h2.jpg>  yes
+<img srcset="big.jpg 2x" data-src="lazy.jpg" src="small.jpg">       yes: only src counts
+<img data-src="only-lazy.jpg">                      no: no src
+<a xlink:href="xl.zip" data-href="dh.zip">          no: only href counts
+<img src="first.jpg" src="second.jpg">              yes: the first of two
 <img width=10 height="20" src='j.gif'>              yes: plain attributes before src
 <img src=k.png alt=k>                               yes: unquoted
 <A HREF=l.tar.gz>l</A>                              yes: unquoted, two dots
 <a	href="l2.zip">l2</a>                            yes: a tab after the tag name
-<abbr href="l3.zip">                                no: not an a tag
-<image src="l4.jpg">                                no: not an img tag
-<a href="x">x</a>                                   no: one character cannot be combined
+<a/href="l3.zip">                                   yes: a slash separates too
+<abbr href="l4.zip">                                no: not an a tag
+<image src="l5.jpg">                                no: not an img tag
+<a href="x">x</a>                                   yes: one character is a name too
 <a href="//cdn.example/m.jpg">m</a>                 yes: network path takes the page's scheme
-<a href="//cdn.example:8080/m2.jpg">m2</a>          yes: network path with port
-<a href="../n.jpg">n</a>                            yes: one backtrack stays in the directory
-<a href="../../o.jpg">o</a>                         yes: two go to the root
-<a href="../../../p.jpg">p</a>                      no: above the root
-<a href="./q.jpg">q</a>                             yes: current directory
+<a href="../n.jpg">n</a>                            yes: one level up
+<a href="../../o.jpg">o</a>                         yes: two levels up
+<a href="../../../p.jpg">p</a>                      yes: not above the root
+<a href="./././q.jpg">q</a>                         yes: current directory
 <a href=" 	sub/r.jpg 
  ">r</a>                                            yes: trimmed
-<a href="README">readme</a>                         yes: no extension
-<a href="page.php?id=1">php</a>                     no: query
-<a href="img/s t.jpg">s</a>                         no: blank in the name
-<a href="https://secure.example">bare</a>           no: no file
-<a href="pics/a.jpg">again</a>                      yes: duplicates are the caller's business
-<a href="u.zip" title="<img src=v.jpg>">u</a>       yes, yes: the search goes on after the value
+<a href="a&amp;b.txt">amp</a>                       yes: character reference
+<a href="apiref.html#module-x">apiref</a>           yes: fragment dropped
+<a href="#top">top</a>                              yes: the page itself
+<a href="photo.jpg?v=3">photo</a>                   yes: query kept in the address
+<a href="img/s t.jpg">s</a>                         yes: blank encoded
+<a href="dir/">dir</a>                              no: no file
+<a href="u.zip" title="<img src=v.jpg> &gt; <a href=w.zip>">u</a>  yes, and nothing inside the title
+<!-- <img src="commented.jpg"> -->
+<!--> <img src="after-short-comment.jpg">          yes: "<!-->" ends the comment
+<p title='<a href="in-value.zip">'>p</p>
 <img
-  src="w.jpg">                                      yes: line break inside the tag
+  src="y.jpg">                                      yes: line break inside the tag
 )html") + std::string(kBinary, sizeof kBinary - 1) + R"html(
 <img src="z.jpg">                                   yes: after a NUL byte
 </body></html>)html";
 
-TEST(LinkExtractorTest, FixturePageYieldsExactlyTheUsableLinksInOrder)
+TEST(LinkExtractorTest, FixturePageYieldsEveryLinkABrowserSeesInOrder)
 {
     const std::vector<Link> expected = {
-        {LK_IMAGE, "http://host/dir/pics/a.jpg", "a.jpg", "jpg"},
+        {LK_IMAGE, "http://host/dir/sub/pics/a.jpg", "a.jpg", "jpg"},
         {LK_ANCHOR, "http://host/files/b.zip", "b.zip", "zip"},
         {LK_ANCHOR, "http://other/c.png", "c.png", "png"},
         {LK_ANCHOR, "https://secure.example/d/e.pdf", "e.pdf", "pdf"},
-        {LK_IMAGE, "http://host/dir/j.gif", "j.gif", "gif"},
-        {LK_IMAGE, "http://host/dir/k.png", "k.png", "png"},
-        {LK_ANCHOR, "http://host/dir/l.tar.gz", "l.tar.gz", "gz"},
-        {LK_ANCHOR, "http://host/dir/l2.zip", "l2.zip", "zip"},
+        {LK_ANCHOR, "http://other/g.zip", "g.zip", "zip"},
+        {LK_ANCHOR, "http://host/dir/sub/about.html", "about.html", "html"},
+        {LK_IMAGE, "http://host/dir/sub/note.png", "note.png", "png"},
+        {LK_IMAGE, "http://host/dir/sub/h.jpg", "h.jpg", "jpg"},
+        {LK_IMAGE, "http://host/dir/sub/h2.jpg", "h2.jpg", "jpg"},
+        {LK_IMAGE, "http://host/dir/sub/small.jpg", "small.jpg", "jpg"},
+        {LK_IMAGE, "http://host/dir/sub/first.jpg", "first.jpg", "jpg"},
+        {LK_IMAGE, "http://host/dir/sub/j.gif", "j.gif", "gif"},
+        {LK_IMAGE, "http://host/dir/sub/k.png", "k.png", "png"},
+        {LK_ANCHOR, "http://host/dir/sub/l.tar.gz", "l.tar.gz", "gz"},
+        {LK_ANCHOR, "http://host/dir/sub/l2.zip", "l2.zip", "zip"},
+        {LK_ANCHOR, "http://host/dir/sub/l3.zip", "l3.zip", "zip"},
+        {LK_ANCHOR, "http://host/dir/sub/x", "x", ""},
         {LK_ANCHOR, "http://cdn.example/m.jpg", "m.jpg", "jpg"},
-        {LK_ANCHOR, "http://cdn.example:8080/m2.jpg", "m2.jpg", "jpg"},
         {LK_ANCHOR, "http://host/dir/n.jpg", "n.jpg", "jpg"},
         {LK_ANCHOR, "http://host/o.jpg", "o.jpg", "jpg"},
-        {LK_ANCHOR, "http://host/dir/q.jpg", "q.jpg", "jpg"},
-        {LK_ANCHOR, "http://host/dir/sub/r.jpg", "r.jpg", "jpg"},
-        {LK_ANCHOR, "http://host/dir/README", "README", ""},
-        {LK_ANCHOR, "http://host/dir/pics/a.jpg", "a.jpg", "jpg"},
-        {LK_ANCHOR, "http://host/dir/u.zip", "u.zip", "zip"},
-        {LK_IMAGE, "http://host/dir/v.jpg", "v.jpg", "jpg"},
-        {LK_IMAGE, "http://host/dir/w.jpg", "w.jpg", "jpg"},
-        {LK_IMAGE, "http://host/dir/z.jpg", "z.jpg", "jpg"},
+        {LK_ANCHOR, "http://host/p.jpg", "p.jpg", "jpg"},
+        {LK_ANCHOR, "http://host/dir/sub/q.jpg", "q.jpg", "jpg"},
+        {LK_ANCHOR, "http://host/dir/sub/sub/r.jpg", "r.jpg", "jpg"},
+        {LK_ANCHOR, "http://host/dir/sub/a&b.txt", "a&b.txt", "txt"},
+        {LK_ANCHOR, "http://host/dir/sub/apiref.html", "apiref.html", "html"},
+        {LK_ANCHOR, "http://host/dir/sub/index.html", "index.html", "html"},
+        {LK_ANCHOR, "http://host/dir/sub/photo.jpg?v=3", "photo.jpg", "jpg"},
+        {LK_ANCHOR, "http://host/dir/sub/img/s%20t.jpg", "s t.jpg", "jpg"},
+        {LK_ANCHOR, "http://host/dir/sub/u.zip", "u.zip", "zip"},
+        {LK_IMAGE, "http://host/dir/sub/after-short-comment.jpg", "after-short-comment.jpg", "jpg"},
+        {LK_IMAGE, "http://host/dir/sub/y.jpg", "y.jpg", "jpg"},
+        {LK_IMAGE, "http://host/dir/sub/z.jpg", "z.jpg", "jpg"},
     };
-    EXPECT_EQ(expected, Extract(kFixturePage, "http://host/dir/index.html"));
+    EXPECT_EQ(expected, Extract(kFixturePage, "http://host/dir/sub/index.html"));
+}
+
+// Each value as it stands in an href, and the address it names.
+TEST(LinkExtractorTest, CharacterReferencesAreDecoded)
+{
+    const std::pair<std::string, std::string> cases[] = {
+        {"a&amp;b.txt", "http://host/a&b.txt"},
+        {"a&amp b.txt", "http://host/a&%20b.txt"},     // legacy name without ";"
+        {"a&#38;b.txt", "http://host/a&b.txt"},
+        {"a&#x26;b.txt", "http://host/a&b.txt"},
+        {"a&#X2f;b.txt", "http://host/a/b.txt"},
+        {"a&#47b.txt", "http://host/a/b.txt"},          // ";" may be missing
+        {"&lt;&gt;&quot;&apos;.txt", "http://host/%3C%3E%22'.txt"},
+        {"caf&eacute;.jpg", "http://host/caf%C3%A9.jpg"},
+        {"caf&#233;.jpg", "http://host/caf%C3%A9.jpg"},
+        {"&#x1F600;.png", "http://host/%F0%9F%98%80.png"},
+        {"&#150;.png", "http://host/%E2%80%93.png"},     // 0x80-0x9F as windows-1252
+        {"&#0;.png", "http://host/%EF%BF%BD.png"},
+        {"&#x110000;.png", "http://host/%EF%BF%BD.png"},
+        {"&#99999999999999999999;.png", "http://host/%EF%BF%BD.png"},
+        {"x.cgi?a=1&copy=2.zip", "http://host/x.cgi?a=1&copy=2.zip"}, // a query, not a reference
+        {"x.cgi?a=1&copy;=2.zip", "http://host/x.cgi?a=1%C2%A9=2.zip"},
+        {"a&nosuchname;b.txt", "http://host/a&nosuchname;b.txt"},
+        {"a&#;b.txt", "http://host/a&"}, // no digits: "#" starts the fragment
+        {"a&&b.txt", "http://host/a&&b.txt"},
+        {"a&sol;b&period;txt", "http://host/a/b.txt"},
+    };
+    for (const auto& [value, url] : cases) {
+        const std::vector<Link> links = Extract("<a href=\"" + value + "\">", "http://host/");
+        ASSERT_EQ(1u, links.size()) << value;
+        EXPECT_EQ(url, links[0].url) << value;
+    }
+}
+
+TEST(LinkExtractorTest, BaseHrefChangesWhatLinksResolveAgainst)
+{
+    const std::string page = R"(<head><base href="../static/"><base href="http://ignored/"></head>
+        <img src="a.jpg"> <a href="/b.zip"> <a href="c/../d.jpg">)";
+    EXPECT_EQ((std::vector<Link>{{LK_IMAGE, "http://host/static/a.jpg", "a.jpg", "jpg"},
+                                 {LK_ANCHOR, "http://host/b.zip", "b.zip", "zip"},
+                                 {LK_ANCHOR, "http://host/static/d.jpg", "d.jpg", "jpg"}}),
+              Extract(page, "http://host/docs/index.html"));
+    EXPECT_EQ((std::vector<Link>{{LK_IMAGE, "https://cdn.example/x/a.jpg", "a.jpg", "jpg"}}),
+              Extract(R"(<base href="https://cdn.example/x/"><img src="a.jpg">)", "http://host/"));
+    // A base that is no web address leaves the page's own.
+    EXPECT_EQ((std::vector<Link>{{LK_IMAGE, "http://host/d/a.jpg", "a.jpg", "jpg"}}),
+              Extract(R"(<base href="ftp://x/"><img src="a.jpg">)", "http://host/d/"));
 }
 
 TEST(LinkExtractorTest, HttpsPageResolvesRelativeLinksToHttps)
@@ -126,7 +197,7 @@ TEST(LinkExtractorTest, HttpsPageResolvesRelativeLinksToHttps)
         {LK_IMAGE, "https://host/dir/a.jpg", "a.jpg", "jpg"},
         {LK_ANCHOR, "https://host/b.zip", "b.zip", "zip"},
         {LK_ANCHOR, "https://cdn.example/c.png", "c.png", "png"},
-        {LK_ANCHOR, "https://host/dir/d.jpg", "d.jpg", "jpg"},
+        {LK_ANCHOR, "https://host/d.jpg", "d.jpg", "jpg"},
         {LK_ANCHOR, "https://host/e.jpg", "e.jpg", "jpg"},
         {LK_ANCHOR, "https://host/dir/f.jpg", "f.jpg", "jpg"},
         // An absolute link keeps its own scheme, whatever the page's.
@@ -136,17 +207,53 @@ TEST(LinkExtractorTest, HttpsPageResolvesRelativeLinksToHttps)
     EXPECT_EQ(expected, Extract(page, "https://host/dir/index.html"));
 }
 
-TEST(LinkExtractorTest, BrokenLinksInTheMiddleAreSkipped)
+TEST(LinkExtractorTest, UnusableLinksInTheMiddleAreSkipped)
 {
-    // Each of these fails inside URL resolution; the links around them still come out.
-    for (const std::string broken : {"<a href=\"x\">", "<a href=\"../../../../deep.jpg\">", "<img src=\"./\">",
-                                     "<a href=\"..\">", "<a href=\"page.php?x=1\">"}) {
+    for (const std::string broken : {"<a href=\"dir/\">", "<img src=\"./\">", "<a href=\"..\">", "<a href=\"\">",
+                                     "<a href=\"mailto:x@y\">", "<a href=\"//bad host/x.jpg\">", "<a href>",
+                                     "<img src>", "<a href=\"%2e%2e\">"}) {
         const std::string page = "<img src=\"first.jpg\">" + broken + "<a href=\"last.zip\">";
-        const std::vector<Link> expected = {
-            {LK_IMAGE, "http://host/dir/first.jpg", "first.jpg", "jpg"},
-            {LK_ANCHOR, "http://host/dir/last.zip", "last.zip", "zip"},
-        };
-        EXPECT_EQ(expected, Extract(page, "http://host/dir/index.html")) << broken;
+        std::vector<Link> links = Extract(page, "http://host/dir/");
+        ASSERT_FALSE(links.empty()) << broken;
+        EXPECT_EQ((Link{LK_IMAGE, "http://host/dir/first.jpg", "first.jpg", "jpg"}), links.front()) << broken;
+        EXPECT_EQ((Link{LK_ANCHOR, "http://host/dir/last.zip", "last.zip", "zip"}), links.back()) << broken;
+        EXPECT_EQ(2u, links.size()) << broken;
+    }
+}
+
+// Pages that never close what they open: the links before the damage come out, the rest
+// of the page is text a browser would not read as tags either, and nothing is thrown.
+TEST(LinkExtractorTest, DamagedPagesNeverFailAndKeepTheLinksBefore)
+{
+    std::string good;
+    for (int i = 0; i < 10; ++i)
+        good += "<a href=\"f" + std::to_string(i) + ".zip\">";
+    const auto repeat = [](const std::string& unit, std::size_t bytes) {
+        std::string s;
+        while (s.size() < bytes)
+            s += unit;
+        return s;
+    };
+    const std::string tails[] = {
+        repeat("<a href=", 256 * 1024),
+        repeat("<img src=\"", 256 * 1024),
+        repeat("<a href='x", 64 * 1024),
+        repeat("<!-- <a href=z.zip>", 64 * 1024),
+        "<script>" + repeat("<a href=s.zip>", 64 * 1024),
+        "<a href=\"" + std::string(1 << 20, 'q'),
+        "<a " + repeat("k=v ", 256 * 1024),
+        repeat("<div><span>", 128 * 1024),
+        repeat(std::string("\0\xff<\x80&#", 6), 128 * 1024),
+        "<a href=\"t.zip\"",
+        "<",
+        "</",
+        "<!",
+        "<!-",
+    };
+    for (const std::string& tail : tails) {
+        const std::vector<Link> links = Extract(good + tail, "http://host/");
+        ASSERT_EQ(10u, links.size()) << tail.substr(0, 20);
+        EXPECT_EQ("http://host/f9.zip", links.back().url);
     }
 }
 
@@ -180,6 +287,9 @@ TEST(LinkExtractorTest, PageAddressesWithoutPathOrWithPort)
     EXPECT_EQ((std::vector<Link>{{LK_IMAGE, "http://host:8080/a/b/a.jpg", "a.jpg", "jpg"},
                                  {LK_ANCHOR, "http://host:8080/b/c.zip", "c.zip", "zip"}}),
               Extract(page, "http://host:8080/a/b/"));
+    EXPECT_EQ((std::vector<Link>{{LK_IMAGE, "http://host:8080/a/a.jpg", "a.jpg", "jpg"},
+                                 {LK_ANCHOR, "http://host:8080/b/c.zip", "c.zip", "zip"}}),
+              Extract(page, "HTTP://HOST:8080/a/b.html#x"));
 }
 
 TEST(LinkExtractorTest, ConstructorRejectsBadInput)
@@ -193,7 +303,6 @@ TEST(LinkExtractorTest, ConstructorRejectsBadInput)
         {"", "http://host/", "Invalid html text passed into CLinkExtractor constructor"},
         {"<img src=\"a.jpg\">", "", "Invalid value passed into CLinkExtractor constructor for current URL"},
         {"<img src=\"a.jpg\">", "ftp://host/index.html", "Invalid string passed in for absolute URL!"},
-        {"<img src=\"a.jpg\">", "HTTP://HOST/index.html", "Invalid string passed in for absolute URL!"},
         {"<img src=\"a.jpg\">", "index.html", "Invalid string passed in for absolute URL!"},
     };
     for (const auto& c : cases) {
