@@ -179,6 +179,9 @@ TestHttpServer::TestHttpServer(Options options) : m_options(options)
     m_server->set_tcp_nodelay(true); // no 40 ms Nagle stalls between header and body writes
     m_server->set_keep_alive_max_count(100000);
     m_server->set_keep_alive_timeout(static_cast<time_t>(m_options.keepAliveTimeout.count()));
+    // A client slowed down by a sanitizer on a busy machine may not read for seconds while
+    // it copies a large body; the default five seconds would cut such a response short.
+    m_server->set_write_timeout(60, 0);
     m_server->Get(".*", [this](const httplib::Request& req, httplib::Response& res) { Handle(req, res); });
 
     m_port = m_server->bind_to_any_port("127.0.0.1");
