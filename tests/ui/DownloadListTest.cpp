@@ -2,11 +2,13 @@
 #include "app/MainLoop.h"
 #include "support/Sandbox.h"
 #include "ui/DownloadItemsDelegate.h"
+#include "ui/FileIconCache.h"
 #include "ui/HeaderMgr.h"
 #include "ui/SpecialHeaderCtrl.h"
 #include "ui/TimerManager.h"
 
 #include <QMenu>
+#include <QToolTip>
 
 #include <filesystem>
 
@@ -176,6 +178,10 @@ TEST_F(ViewTest, DefaultLayoutOnFirstStart)
     EXPECT_EQ(m_view->HeaderCtrl()->sectionResizeMode(COL_ID), QHeaderView::Fixed);
     EXPECT_EQ(m_view->HeaderCtrl()->sectionResizeMode(COL_SOURCE), QHeaderView::Interactive);
     EXPECT_EQ(m_view->verticalHeader()->defaultSectionSize(), CDownloadItemsDelegate::RowHeight());
+    // The arrow on the sort column, Id ascending at first.
+    EXPECT_TRUE(m_view->HeaderCtrl()->isSortIndicatorShown());
+    EXPECT_EQ(m_view->HeaderCtrl()->sortIndicatorSection(), COL_ID);
+    EXPECT_EQ(m_view->HeaderCtrl()->sortIndicatorOrder(), Qt::AscendingOrder);
 }
 
 TEST_F(ViewTest, LayoutComesBackFromTheSettingsAndAHiddenColumnReturnsInPlace)
@@ -381,6 +387,46 @@ TEST_F(ViewTest, CancelAsksThenHandsTheIdsToTheParent)
     EXPECT_EQ(TestPrompts().Seen()[0].title, "Cancel Download?");
 }
 
+TEST_F(ViewTest, TipCarriesTheInfoTextWrappedTo480Pixels)
+{
+    const DownloadItemPtr item = MakeItem(0, "a.png", DIS_ERRORED);
+    std::string info;
+    for (int i = 0; i < 40; ++i)
+        info += "word" + std::to_string(i) + " ";
+    item->SetStatusInfo(info + "end");
+    auto bare = std::make_shared<CDownloadItem>(); // never given an info text
+    bare->SetId(1);
+    m_view->UpdateItems({item, bare});
+
+    const QString tip = m_view->TipText(0);
+    const QFontMetrics metrics(QToolTip::font());
+    const QStringList lines = tip.split('\n');
+    EXPECT_GT(lines.size(), 2);
+    for (const QString& line : lines)
+        EXPECT_LE(metrics.horizontalAdvance(line), CMirefoldView::kTipMaxWidth) << line.toStdString();
+    QString joined = tip;
+    joined.replace('\n', ' ');
+    EXPECT_EQ(joined.toStdString(), "Filename: a.png Info: " + info + "end.");
+    EXPECT_TRUE(m_view->TipText(1).isEmpty());
+    EXPECT_TRUE(m_view->TipText(5).isEmpty());
+}
+
+TEST_F(ViewTest, FileIconsComeFromTheNameAloneOncePerExtension)
+{
+    CFileIconCache* cache = CFileIconCache::GetInstance();
+    const int before = cache->CachedCount();
+    const QIcon jpeg = cache->IconFor("/nowhere/at/all/x.jpg");
+    EXPECT_FALSE(jpeg.isNull());
+    EXPECT_EQ(cache->CachedCount(), before + 1);
+    cache->IconFor("other.JPG");
+    cache->IconFor("third.jpg");
+    EXPECT_EQ(cache->CachedCount(), before + 1) << "one lookup per extension, whatever the case";
+    EXPECT_FALSE(cache->IconFor("README").isNull());
+    for (DownloadItemStatus status : {DIS_COMPLETED, DIS_QUEUED, DIS_CANCELLED, DIS_ERRORED, DIS_SKIPPED, DIS_DELETED})
+        EXPECT_FALSE(cache->StatusIcon(status).pixmap(16, 16).isNull()) << DownloadItemStatusName(status);
+    EXPECT_TRUE(cache->StatusIcon(DIS_IN_PROGRESS).isNull());
+}
+
 TEST_F(ViewTest, ParentCommandsAreForwarded)
 {
     for (int id : {5020, 5029, 5060, 32782, 32804, 32808, 32817, 32818})
@@ -492,6 +538,10 @@ TEST_F(FileCommandsTest, DeleteConfirmsAndMovesTheFilesToTheTrash)
     m_view->OnCommand(CMirefoldView::ID_DELETE);
     EXPECT_EQ(TestPrompts().Seen()[1].title, "Confirm Delete");
     EXPECT_EQ(FilesIn(m_downloads.Path()), (std::vector<std::string>{"pic0.jpg", "pic2.jpg"}));
+    // In the desktop Trash of the (sandboxed) home, even before its data folder existed.
+    const auto trash = std::filesystem::path(qgetenv("XDG_DATA_HOME").toStdString()) / "Trash";
+    EXPECT_TRUE(std::filesystem::exists(trash / "files" / "pic1.jpg")) << trash;
+    EXPECT_TRUE(std::filesystem::exists(trash / "info" / "pic1.jpg.trashinfo"));
     EXPECT_EQ(StatusOf(1), DIS_COMPLETED) << "the idle check marks it, not the command";
     m_view->OnIdle();
     EXPECT_EQ(StatusOf(1), DIS_DELETED);
