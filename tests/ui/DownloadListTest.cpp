@@ -83,6 +83,13 @@ TEST_F(ViewTest, UpdatesMergeByIdAppendNewOnesAndReachThePropertiesDialog)
     ASSERT_EQ(m_parent.m_propertiesShown.size(), 1u);
     EXPECT_EQ(m_parent.m_propertiesShown[0], newB);
 
+    // Ids outside a job's sequence numbers still merge by id.
+    m_view->UpdateItems({MakeItem(-7, "neg.png", DIS_QUEUED), MakeItem(1 << 30, "big.png", DIS_QUEUED)});
+    m_view->UpdateItems({MakeItem(-7, "neg.png", DIS_ERRORED), MakeItem(1 << 30, "big.png", DIS_ERRORED)});
+    EXPECT_EQ(IdsInOrder(), (std::vector<std::int32_t>{-7, 0, 1, 2, 1 << 30}));
+    EXPECT_EQ(Cell(0, COL_PROGRESS), "Errored");
+    EXPECT_EQ(Cell(4, COL_PROGRESS), "Errored");
+
     m_view->ClearPropertiesItem();
     m_view->UpdateItems({MakeItem(1, "b.png", DIS_COMPLETED, 10, 10)});
     EXPECT_EQ(m_parent.m_propertiesShown.size(), 1u);
