@@ -7,6 +7,8 @@
 #include "ui/SpecialHeaderCtrl.h"
 #include "ui/TimerManager.h"
 
+#include <QCoreApplication>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QToolTip>
 
@@ -377,6 +379,24 @@ TEST_F(ViewTest, OpenAsksFromFiveItemsOnAndOnlyWhenAllAreCompleted)
     ASSERT_EQ(TestPrompts().Seen().size(), 1u);
     EXPECT_EQ(TestPrompts().Seen()[0].kind, CScriptedPrompts::Error);
     EXPECT_EQ(TestPrompts().Seen()[0].text, "Some of the selected items could not be opened!");
+}
+
+TEST_F(ViewTest, EnterOpensAndDeleteDeletesTheSelection)
+{
+    const DownloadItemPtr item = MakeItem(0, "a.png", DIS_COMPLETED, 5, 5);
+    item->SetSavedPath("/downloads/a.png");
+    m_view->UpdateItems({item});
+    m_view->selectionModel()->setCurrentIndex(m_view->ItemsModel()->index(0, COL_FILE_NAME),
+                                              QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+    QCoreApplication::sendEvent(m_view.get(), &enter);
+    EXPECT_EQ(m_opened, (std::vector<std::string>{"/downloads/a.png"}));
+
+    TestPrompts().QueueAnswer(false);
+    QKeyEvent del(QEvent::KeyPress, Qt::Key_Delete, Qt::NoModifier);
+    QCoreApplication::sendEvent(m_view.get(), &del);
+    ASSERT_EQ(TestPrompts().Seen().size(), 1u);
+    EXPECT_EQ(TestPrompts().Seen()[0].title, "Confirm Delete");
 }
 
 TEST_F(ViewTest, CancelAsksThenHandsTheIdsToTheParent)
