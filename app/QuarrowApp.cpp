@@ -1,0 +1,78 @@
+#include "app/QuarrowApp.h"
+
+#include "app/MainLoop.h"
+#include "engine/HttpLibrary.h"
+#include "ui/FileIconCache.h"
+#include "ui/MirefoldView.h"
+#include "ui/TimerManager.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QVBoxLayout>
+
+namespace {
+
+// Stands in for the main window until it exists: the download list in a plain window
+// that ends the program when it is closed.
+class CPlainHostWindow : public QWidget {
+public:
+    CPlainHostWindow()
+    {
+        setWindowTitle("Quarrow");
+        auto* layout = new QVBoxLayout(this);
+        layout->setContentsMargins(0, 0, 0, 0);
+        layout->addWidget(new CMirefoldView(nullptr, nullptr, this));
+        resize(900, 500);
+    }
+
+protected:
+    void closeEvent(QCloseEvent* event) override
+    {
+        event->accept();
+        if (CMainLoop* loop = CMainLoop::Current())
+            loop->PostQuit(1);
+    }
+};
+
+std::unique_ptr<QWidget> CreatePlainHostWindow(const StartupValues&)
+{
+    return std::make_unique<CPlainHostWindow>();
+}
+
+} // namespace
+
+int RunMainLoop(const StartupValues& values, const MainWindowFactory& createMainWindow)
+{
+    CMainLoop loop;
+    CTimerManager* timer = CTimerManager::GetInstance();
+    if (!timer || !timer->Init())
+        return -1;
+    std::unique_ptr<QWidget> window = createMainWindow(values);
+    if (!window) {
+        CTimerManager::DestroyInstance();
+        return 0;
+    }
+    window->show();
+    const int result = loop.Run();
+    CTimerManager::DestroyInstance();
+    window.reset();
+    return result;
+}
+
+int StartQuarrow(const std::vector<std::string>& args, const MainWindowFactory& createMainWindow)
+{
+    StartupValues values;
+    if (!ParseCommandLine(args, values))
+        return 99;
+    InitHttpLibrary(); // a failure shows when a page is requested
+    const int result = RunMainLoop(values, createMainWindow);
+    CFileIconCache::Release();
+    CleanupHttpLibrary();
+    return result;
+}
+
+int RunQuarrow(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    return StartQuarrow(std::vector<std::string>(argv + 1, argv + argc), CreatePlainHostWindow);
+}

@@ -1,0 +1,26 @@
+#pragma once
+// The one way the program asks or tells the user something in a box: every message box,
+// question and folder picker goes through the installed IPrompts, so that tests answer
+// them instead of a person.
+#include <QString>
+
+class QWidget;
+
+class IPrompts {
+public:
+    virtual ~IPrompts() = default;
+    // Error icon, OK button.
+    virtual void ShowError(QWidget* owner, const QString& text, const QString& title) = 0;
+    // Information icon, OK button.
+    virtual void ShowInformation(QWidget* owner, const QString& text, const QString& title) = 0;
+    // Question icon, Yes and No buttons; true for Yes.
+    virtual bool AskYesNo(QWidget* owner, const QString& text, const QString& title) = 0;
+    // An existing folder, or an empty text when the user cancelled.
+    virtual QString ChooseFolder(QWidget* owner, const QString& caption, const QString& startFolder) = 0;
+};
+
+// The installed prompts: the real dialogs unless SetPrompts replaced them.
+IPrompts& Prompts();
+
+// Installs `prompts` (null: the real dialogs again) and returns the one it replaces.
+IPrompts* SetPrompts(IPrompts* prompts);

@@ -1,0 +1,31 @@
+#pragma once
+// The download list's header: forwards clicks, right clicks and divider double clicks to
+// the view, keeps the Id column at its width, and keeps Id and File Name in the first two
+// places when columns are dragged.
+#include <QHeaderView>
+
+class IParentListView;
+
+class CSpecialHeaderCtrl : public QHeaderView {
+    Q_OBJECT
+public:
+    CSpecialHeaderCtrl(IParentListView* view, QWidget* parent);
+
+    // Whether a drag may leave the column of this type at this place among the shown
+    // columns (0 is the first).
+    static bool IsDragAllowed(int type, int newShownPlace);
+
+    // The column whose right divider lies at x (viewport coordinates), or -1.
+    int DividerAt(int x) const;
+
+protected:
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+
+private:
+    void OnSectionMoved(int logical, int oldVisual, int newVisual);
+    int ShownPlace(int logical) const;
+
+    IParentListView* m_view;
+    bool m_reverting = false;
+};
