@@ -129,9 +129,13 @@ void COptionsDlg::Validate()
     try {
         m_filterPage->Validate();
     } catch (const CControlException& e) {
+        // The page was perhaps hidden: focus and select again now that it shows.
         m_tabs->setCurrentWidget(m_filterPage);
-        if (e.Control())
-            e.Control()->setFocus();
+        if (QWidget* control = e.Control()) {
+            control->setFocus();
+            if (auto* edit = qobject_cast<QLineEdit*>(control))
+                edit->selectAll();
+        }
         throw;
     }
 }
