@@ -39,6 +39,7 @@ COptionsDlg::COptionsDlg(PersistSettings& settings, IOptionsDlgCallbackClient* c
     m_browseButton->setFixedWidth(m_browseButton->fontMetrics().horizontalAdvance(QStringLiteral("....")) + 20);
     m_recentButton = new CCoolButton(QStringLiteral("&Recent"), this);
     m_recentButton->setToolTip(QStringLiteral("Recent download folders"));
+    m_recentButton->setMinimumHeight(m_browseButton->sizeHint().height());
     auto* folderRow = new QHBoxLayout;
     folderRow->addWidget(m_folderEdit, 1);
     folderRow->addWidget(m_browseButton);
