@@ -3,13 +3,22 @@
 # adds test-hook.js), opens a page served on 127.0.0.1 (and then a tab that is not a web
 # page), and the action path on the page starts quarrow-browser-host, registered in a
 # private profile, which starts the fake quarrow with the page's address.
-#   run-browser-e2e.sh chromium|firefox HOST_BINARY FAKE_PROGRAM
-# Everything lives in a temporary folder that HOME and XDG_* point at; exit 0 on success.
+#   run-browser-e2e.sh chromium|firefox HOST_BINARY FAKE_PROGRAM [launch|no-program-path]
+# With no-program-path nothing records where quarrow is: the page's action must show
+# "Could not locate Quarrow!" titled "Error Launching Quarrow" and start nothing.
+# Everything lives in a temporary folder that HOME and XDG_* point at; exit 0 on success,
+# 77 when the browser is not installed.
 set -euo pipefail
 
 browser=$1
 host=$(realpath "$2")
 fake=$(realpath "$3")
+scenario=${4:-}
+[ "$scenario" = launch ] && scenario=""
+case "$browser" in
+chromium) command -v chromium >/dev/null || { echo "SKIP: chromium is not installed"; exit 77; } ;;
+firefox) command -v firefox-esr >/dev/null || { echo "SKIP: firefox-esr is not installed"; exit 77; } ;;
+esac
 here=$(cd "$(dirname "$0")" && pwd)
 source_ext=$(cd "$here/../../../browserext/extension" && pwd)
 timeout_s=${QUARROW_E2E_TIMEOUT:-40}
@@ -37,8 +46,10 @@ export QUARROW_FAKE_RECORD=$work/argv
 # sits in a folder whose name has a blank.
 mkdir -p "$work/Quarrow Programs" "$XDG_CONFIG_HOME/Orlendi"
 ln -s "$fake" "$work/Quarrow Programs/quarrow"
-printf '[Software\\Orlendi\\Quarrow]\nProgramPath=%s\n' "$work/Quarrow Programs/quarrow" \
-  > "$XDG_CONFIG_HOME/Orlendi/registry.ini"
+if [ "$scenario" != no-program-path ]; then
+  printf '[Software\\Orlendi\\Quarrow]\nProgramPath=%s\n' "$work/Quarrow Programs/quarrow" \
+    > "$XDG_CONFIG_HOME/Orlendi/registry.ini"
+fi
 "$host" --register || fail "quarrow-browser-host --register"
 
 python3 "$here/e2e-server.py" "$work/port" "$work/reports" &
@@ -108,26 +119,36 @@ esac
 # Both tabs report; the page's report comes with the host's reply.
 deadline=$((SECONDS + timeout_s))
 while [ "$SECONDS" -lt "$deadline" ]; do
-  [ -f "$work/reports" ] && [ "$(wc -l < "$work/reports")" -ge 2 ] && [ -f "$work/argv" ] && break
+  [ -f "$work/reports" ] && [ "$(wc -l < "$work/reports")" -ge 2 ] && break
   sleep 0.2
 done
 [ -f "$work/reports" ] || fail "no report from the extension within ${timeout_s}s"
 echo "reports:"; cat "$work/reports"
 
-python3 - "$work/reports" "$work/argv" "$work/Quarrow Programs/quarrow" <<'PY' || fail "unexpected outcome"
+sleep 0.5 # a program started late would still be seen
+python3 - "$work/reports" "$work/argv" "$work/Quarrow Programs/quarrow" "$scenario" <<'PY' || fail "unexpected outcome"
 import json, os, sys
 reports = [json.loads(l) for l in open(sys.argv[1])]
+assert not [r for r in reports if "failure" in r], reports
 web = [r for r in reports if r["url"].startswith("http://127.0.0.1:")]
 other = [r for r in reports if r["url"].startswith("about:")]
 assert len(web) == 1, f"page reports: {web}"
 assert web[0]["enabled"] == "true", "action disabled on the web page"
-assert json.loads(web[0]["reply"]) == {"ok": True}, f"host reply: {web[0]['reply']}"
 assert len(other) == 1 and other[0]["enabled"] == "false", f"not-a-web-page reports: {other}"
-assert other[0]["reply"] == "null"
+assert other[0]["reply"] == "null" and other[0]["shown"] == "null"
+if sys.argv[4] == "no-program-path":
+    reply = json.loads(web[0]["reply"])
+    assert (reply["error"], reply["title"]) == ("Could not locate Quarrow!", "Error Launching Quarrow"), reply
+    assert json.loads(web[0]["shown"]) == {"title": "Error Launching Quarrow", "error": "Could not locate Quarrow!"}
+    assert not os.path.exists(sys.argv[2]), "a program was started"
+    print("shown:", web[0]["shown"])
+    sys.exit(0)
+assert json.loads(web[0]["reply"]) == {"ok": True}, f"host reply: {web[0]['reply']}"
+assert web[0]["shown"] == "null", web[0]["shown"]
 assert os.path.exists(sys.argv[2]), "the fake quarrow was not started"
 argv = open(sys.argv[2], "rb").read().split(b"\0")[:-1]
 argv = [a.decode() for a in argv]
 print("fake quarrow argv:", argv)
 assert argv == [sys.argv[3], "-o", "--url", web[0]["url"]], argv
 PY
-echo "PASS: $browser"
+echo "PASS: $browser ${scenario:-launch}"

@@ -15,6 +15,14 @@ const CLICK_MARK = "#quarrow-test-click";
 const NOT_A_WEB_PAGE = "about:blank" + CLICK_MARK;
 const clickedTabs = new Set();
 
+// What the user was shown, kept for the report; the notification still goes out.
+let lastShown = null;
+const showErrorAsShipped = showError;
+showError = async (reply) => {
+  lastShown = { title: reply.title, error: reply.error };
+  await showErrorAsShipped(reply);
+};
+
 function reportToTest(fields) {
   const query = new URLSearchParams(fields).toString();
   return fetch(`${QUARROW_TEST_REPORT}?${query}`, { mode: "no-cors" }).catch(() => {});
@@ -36,9 +44,15 @@ async function clickWhenLoaded(tab) {
   // background.js answers the same tab update; let its enable() or disable() land first.
   await new Promise((resolve) => setTimeout(resolve, 500));
   try {
+    lastShown = null;
     const enabled = await actionEnabled(tab.id);
     const reply = enabled ? await harvest(tab) : null;
-    await reportToTest({ url: tab.url, enabled: String(enabled), reply: JSON.stringify(reply) });
+    await reportToTest({
+      url: tab.url,
+      enabled: String(enabled),
+      reply: JSON.stringify(reply),
+      shown: JSON.stringify(lastShown),
+    });
     if (isHarvestable(tab.url)) {
       await api.tabs.create({ url: NOT_A_WEB_PAGE });
     }
@@ -48,4 +62,10 @@ async function clickWhenLoaded(tab) {
 }
 
 api.tabs.onUpdated.addListener((tabId, change, tab) => clickWhenLoaded(tab));
-api.tabs.query({}).then((tabs) => tabs.forEach(clickWhenLoaded));
+// A page that finished loading before this script ran sends no further update: look for it
+// for a while as well.
+let lookups = 0;
+const lookForLoadedPages = setInterval(() => {
+  api.tabs.query({}).then((tabs) => tabs.forEach(clickWhenLoaded));
+  if (++lookups >= 80) clearInterval(lookForLoadedPages);
+}, 250);
