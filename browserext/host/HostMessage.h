@@ -11,6 +11,3 @@ bool ParseHostRequest(const std::string& json, std::string& address, std::string
 std::string OkReply();
 // `detail` says what went wrong for someone reading the browser's log; empty leaves it out.
 std::string ErrorReply(const std::string& text, const std::string& title, const std::string& detail = {});
-
-// `text` as a JSON string literal, quotes included.
-std::string JsonQuote(const std::string& text);

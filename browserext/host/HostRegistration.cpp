@@ -1,7 +1,7 @@
 #include "browserext/host/HostRegistration.h"
 
-#include "browserext/host/HostMessage.h"
 #include "helpers/AtomicFile.h"
+#include "helpers/Json.h"
 #include "helpers/UserFolders.h"
 
 #include <cerrno>
@@ -22,11 +22,11 @@ constexpr const char* kDescription =
 std::string ManifestText(const std::string& hostPath, const char* listName, const std::string& allowed)
 {
     return std::string("{\n") +
-           "  \"name\": " + JsonQuote(kHostName) + ",\n" +
-           "  \"description\": " + JsonQuote(kDescription) + ",\n" +
-           "  \"path\": " + JsonQuote(hostPath) + ",\n" +
+           "  \"name\": " + HELPERS::JsonString(kHostName) + ",\n" +
+           "  \"description\": " + HELPERS::JsonString(kDescription) + ",\n" +
+           "  \"path\": " + HELPERS::JsonString(hostPath) + ",\n" +
            "  \"type\": \"stdio\",\n" +
-           "  \"" + listName + "\": [" + JsonQuote(allowed) + "]\n" +
+           "  \"" + listName + "\": [" + HELPERS::JsonString(allowed) + "]\n" +
            "}\n";
 }
 

@@ -4,7 +4,7 @@
 
 #include "browserext/host/HostMessage.h"
 #include "browserext/host/HostRegistration.h"
-#include "cli/MiniJson.h"
+#include "helpers/Json.h"
 #include "helpers/Registry.h"
 #include "support/Sandbox.h"
 
@@ -20,8 +20,8 @@
 
 namespace fs = std::filesystem;
 using qtest::HostSession;
-using qtest::JsonReader;
-using qtest::JsonValue;
+using HELPERS::JsonReader;
+using HELPERS::JsonValue;
 
 namespace {
 
@@ -96,7 +96,7 @@ protected:
 
     static std::string Request(const std::string& address)
     {
-        return "{\"address\":" + JsonQuote(address) + "}";
+        return "{\"address\":" + HELPERS::JsonString(address) + "}";
     }
 
     qtest::TempFolder dir;
@@ -187,13 +187,16 @@ TEST_F(BrowserHost, BadRequestsGetAnErrorAndTheHostGoesOn)
         const char* detail;
     };
     const Case cases[] = {
-        {"not JSON", "harvest http://example.org/", "not a JSON object"},
-        {"empty message", "", "not a JSON object"},
+        {"not JSON", "harvest http://example.org/", "not valid JSON"},
+        {"empty message", "", "not valid JSON"},
         {"unterminated", "{\"address\":\"http://example.org/", "not valid JSON"},
-        {"trailing text", "{\"address\":\"http://example.org/\"} x", "text after"},
-        {"bad UTF-8", "{\"address\":\"http://example.org/\xc3(\"}", "not valid JSON"},
-        {"lone surrogate", "{\"address\":\"http://example.org/\\ud800\"}", "not valid JSON"},
-        {"nesting past any sense", "{\"x\":" + std::string(200000, '[') + "}", "nesting too deep"},
+        {"trailing text", "{\"address\":\"http://example.org/\"} x", "trailing text"},
+        {"bad UTF-8", "{\"address\":\"http://example.org/\xc3(\"}", "bad UTF-8"},
+        {"overlong UTF-8", "{\"address\":\"http://example.org/\xc0\xaf\"}", "bad UTF-8"},
+        {"UTF-8 surrogate", "{\"address\":\"http://example.org/\xed\xa0\x80\"}", "bad UTF-8"},
+        {"unpaired high surrogate", "{\"address\":\"http://example.org/\\ud800\"}", "not valid JSON"},
+        {"lone low surrogate", "{\"address\":\"http://example.org/\\udc00\"}", "lone surrogate"},
+        {"nesting past any sense", "{\"x\":" + std::string(200000, '[') + "}", "nested too deeply"},
         {"array", "[\"http://example.org/\"]", "not a JSON object"},
         {"no address", "{\"url\":\"http://example.org/\"}", "no address"},
         {"address not a string", "{\"address\":42}", "no address"},
