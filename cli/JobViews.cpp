@@ -1,5 +1,7 @@
 #include "cli/JobViews.h"
 
+#include "helpers/Utf8.h"
+
 #include <sys/ioctl.h>
 #include <unistd.h>
 

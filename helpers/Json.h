@@ -2,6 +2,8 @@
 // JSON text: a strict reader (anything that is not valid JSON throws std::runtime_error) and
 // the string literal writer. The browser host reads its requests with them, quarrow-cli
 // writes its --json lines, and the tests check both.
+#include "helpers/Utf8.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <stdexcept>
@@ -10,10 +12,6 @@
 #include <vector>
 
 namespace HELPERS {
-
-// Length of the UTF-8 sequence starting at s[i] with its code point in `cp`, or 0 when it
-// is not valid (cut short, overlong, a surrogate, past U+10FFFF).
-std::size_t Utf8Decode(const std::string& s, std::size_t i, std::uint32_t& cp);
 
 // A JSON string literal for `text`, quotes included. Bytes that are not UTF-8 become U+FFFD
 // so that the output always parses.
@@ -166,25 +164,6 @@ private:
                 Fail("bad hex digit");
         }
         return v;
-    }
-
-    static void AppendUtf8(std::string& out, std::uint32_t cp)
-    {
-        if (cp < 0x80) {
-            out += static_cast<char>(cp);
-        } else if (cp < 0x800) {
-            out += static_cast<char>(0xC0 | (cp >> 6));
-            out += static_cast<char>(0x80 | (cp & 0x3F));
-        } else if (cp < 0x10000) {
-            out += static_cast<char>(0xE0 | (cp >> 12));
-            out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (cp & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | (cp >> 18));
-            out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (cp & 0x3F));
-        }
     }
 
     std::string Str()
