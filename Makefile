@@ -4,7 +4,7 @@ JOBS ?= $(shell nproc)
 MAKEFLAGS += --no-print-directory
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build test test-sanitize test-asan test-tsan clean demo bench
+.PHONY: all deps configure build test test-sanitize test-asan test-tsan clean demo bench install uninstall
 
 all: build
 
@@ -40,6 +40,19 @@ test-tsan: deps
 
 clean:
 	rm -rf $(BUILD_DIR) build-asan build-tsan
+
+# Installs the programs and the browser extension's files under PREFIX and registers the
+# browser host for the current user; uninstall removes what the last install listed.
+PREFIX ?= $(HOME)/.local
+
+install: build
+	@cmake --install $(BUILD_DIR) --prefix "$(PREFIX)"
+	@"$(PREFIX)/bin/quarrow-browser-host" --register
+
+uninstall:
+	@if [ -x "$(PREFIX)/bin/quarrow-browser-host" ]; then "$(PREFIX)/bin/quarrow-browser-host" --unregister; fi
+	@if [ -f $(BUILD_DIR)/install_manifest.txt ]; then xargs -r -d '\n' rm -f -- < $(BUILD_DIR)/install_manifest.txt; fi
+	@if [ -d "$(PREFIX)/share/quarrow" ]; then find "$(PREFIX)/share/quarrow" -depth -type d -empty -delete; fi
 
 # Serves the sample gallery on 127.0.0.1 and harvests it with quarrow-cli.
 demo: configure

@@ -2,15 +2,14 @@
 // The three ways quarrow-cli shows a job: a live terminal view, one line per finished item,
 // and newline-delimited JSON.
 #include "cli/HarvestJob.h"
+#include "helpers/Json.h"
 
 #include <cstdio>
 #include <memory>
 #include <string>
 #include <vector>
 
-// A JSON string literal for `text`, quotes included. Bytes that are not UTF-8 become U+FFFD
-// so that the output always parses.
-std::string JsonString(const std::string& text);
+using HELPERS::JsonString;
 // {"id":..,"file":..,"url":..,"kind":..,"status":..,"size":..,"transferred":..,"saved_path":..,"info":..}
 // without the braces, so that callers can put fields in front.
 std::string JsonItemFields(const CDownloadItem& item);

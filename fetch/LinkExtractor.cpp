@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "helpers/AsciiText.h"
+#include "helpers/Utf8.h"
 
 namespace {
 
@@ -154,24 +155,7 @@ const char* SkipRawText(const char* p, const char* end, std::string_view name)
 
 // --- character references ---
 
-void AppendUtf8(std::string& out, std::uint32_t cp)
-{
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-}
+using HELPERS::AppendUtf8;
 
 struct NamedReference {
     std::uint32_t codePoint;
