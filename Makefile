@@ -4,7 +4,7 @@ JOBS ?= $(shell nproc)
 MAKEFLAGS += --no-print-directory
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build test test-sanitize test-asan test-tsan clean demo bench install uninstall
+.PHONY: all deps configure build test test-sanitize test-asan test-tsan clean demo bench format format-check install uninstall install uninstall
 
 all: build
 
@@ -40,6 +40,14 @@ test-tsan: deps
 
 clean:
 	rm -rf $(BUILD_DIR) build-asan build-tsan
+
+# One layout for every C++ file of the tree (.clang-format); format-check changes nothing.
+FORMAT_FILES = git ls-files -z -- '*.cpp' '*.h'
+format: deps
+	@$(FORMAT_FILES) | xargs -0 clang-format -i
+
+format-check: deps
+	@$(FORMAT_FILES) | xargs -0 clang-format --dry-run -Werror
 
 # Installs the programs and the browser extension's files under PREFIX and registers the
 # browser host for the current user; uninstall removes what the last install listed.
