@@ -41,9 +41,10 @@ test-tsan: deps
 clean:
 	rm -rf $(BUILD_DIR) build-asan build-tsan
 
-# Serves the sample gallery on 127.0.0.1 and harvests it with quarrow-cli.
+# Serves the sample gallery on 127.0.0.1 and harvests it with quarrow-cli, then (with a
+# display) with the desktop program.
 demo: configure
-	@cmake --build $(BUILD_DIR) -j $(JOBS) --target quarrow-cli quarrow-gallery-server
+	@cmake --build $(BUILD_DIR) -j $(JOBS) --target quarrow-cli quarrow-gallery-server $(if $(DISPLAY),quarrow)
 	@demo/run-demo.sh $(BUILD_DIR)
 
 # quarrow-cli against wget, aria2c and curl on a paced local server (RUNS rounds, median).

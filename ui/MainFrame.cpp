@@ -19,11 +19,15 @@
 #include <QComboBox>
 #include <QIcon>
 #include <QMenu>
+#include <QHeaderView>
 #include <QMenuBar>
+#include <QScreen>
+#include <QScrollBar>
 #include <QStyle>
 #include <QToolBar>
 #include <QToolButton>
 
+#include <algorithm>
 #include <filesystem>
 #include <stdexcept>
 #include <system_error>
@@ -73,24 +77,26 @@ const CommandHelp kCommandHelp[] = {
     {CMainFrame::ID_APP_EXIT, "Quit the application; prompts to save documents\nExit"},
 };
 
-// The toolbar's pictures: the desktop theme's icon when there is one, else the style's.
+// The toolbar's pictures: the desktop theme's icon when there is one, else the style's,
+// or the program's own where the style has nothing that fits.
 struct ToolIcon {
     int id;
     const char* themeName;
     QStyle::StandardPixmap fallback;
+    const char* ownIcon = nullptr;
 };
 const ToolIcon kToolIcons[] = {
     {CMainFrame::ID_OPTIONS, "preferences-system", QStyle::SP_FileDialogDetailedView},
     {CMainFrame::ID_OPEN, "document-open", QStyle::SP_DialogOpenButton},
     {CMainFrame::ID_CANCEL_SELECTED, "process-stop", QStyle::SP_DialogCancelButton},
     {CMainFrame::ID_CANCEL_ALL, "media-playback-stop", QStyle::SP_BrowserStop},
-    {CMainFrame::ID_COPY_CHOOSE, "edit-copy", QStyle::SP_FileDialogNewFolder},
-    {CMainFrame::ID_MOVE_CHOOSE, "go-jump", QStyle::SP_ArrowForward},
+    {CMainFrame::ID_COPY_CHOOSE, "edit-copy", QStyle::SP_CustomBase, ":/icons/copy-to-folder.svg"},
+    {CMainFrame::ID_MOVE_CHOOSE, "go-jump", QStyle::SP_CustomBase, ":/icons/move-to-folder.svg"},
     {CMainFrame::ID_DELETE, "edit-delete", QStyle::SP_TrashIcon},
     {CMainFrame::ID_DOWNLOAD_IN_BROWSER, "internet-web-browser", QStyle::SP_DriveNetIcon},
     {CMainFrame::ID_PROPERTIES, "document-properties", QStyle::SP_FileDialogInfoView},
     {CMainFrame::ID_OPEN_DOWNLOAD_FOLDER, "folder-open", QStyle::SP_DirOpenIcon},
-    {CMainFrame::ID_HELP_CONTENTS, "help-contents", QStyle::SP_DialogHelpButton},
+    {CMainFrame::ID_HELP_CONTENTS, "help-contents", QStyle::SP_CustomBase, ":/icons/help.svg"},
 };
 
 bool EqualsIgnoringCase(const std::string& a, const std::string& b)
@@ -136,6 +142,8 @@ CMainFrame::CMainFrame(const StartupValues& startup)
 
     m_view = new CMirefoldView(this, &m_settings, this);
     setCentralWidget(m_view);
+    if (m_settings.m_frameWinPos.IsEmpty())
+        FitWidthToColumns();
 
     if (CMainLoop* loop = CMainLoop::Current()) {
         loop->AddMessageFilter(this);
@@ -170,7 +178,9 @@ QAction* CMainFrame::AddCommand(int id, const QString& label, const char* shortc
         }
     for (const ToolIcon& icon : kToolIcons)
         if (icon.id == id)
-            action->setIcon(QIcon::fromTheme(QString::fromUtf8(icon.themeName), style()->standardIcon(icon.fallback)));
+            action->setIcon(QIcon::fromTheme(QString::fromUtf8(icon.themeName),
+                                             icon.ownIcon ? QIcon(QString::fromUtf8(icon.ownIcon))
+                                                          : style()->standardIcon(icon.fallback)));
     if (shortcut)
         action->setShortcut(QKeySequence(QString::fromUtf8(shortcut)));
     connect(action, &QAction::triggered, this, [this, id] { OnCommand(id); });
@@ -315,6 +325,16 @@ void CMainFrame::LoadConfiguration()
         // A damaged settings file only costs the remembered layout.
     }
     AddRecentDownloadFolder(m_options.m_downloadFolder.GetPath(), m_settings);
+}
+
+void CMainFrame::FitWidthToColumns()
+{
+    // A first start shows every column without scrolling, as far as the screen allows.
+    const int wanted = m_view->horizontalHeader()->length() + m_view->verticalHeader()->sizeHint().width() +
+                       m_view->verticalScrollBar()->sizeHint().width() + 2 * m_view->frameWidth() + 8;
+    const QScreen* screen = this->screen();
+    const int available = screen ? screen->availableGeometry().width() * 9 / 10 : wanted;
+    resize(std::max(width(), std::min(wanted, available)), height());
 }
 
 void CMainFrame::ApplyStartupValues(const StartupValues& startup)
@@ -775,8 +795,13 @@ void CMainFrame::ApplyOptions()
     if (m_optionsDlg && m_optionsDlg->IsModified()) {
         m_optionsDlg->GetOptions(m_options);
         m_options.m_bModified = true;
-        m_ombrex->SetConfigOptions(m_options);
         m_statusBar->SetFolderText(Qs(m_options.m_downloadFolder.GetPath()));
+        try {
+            m_ombrex->SetConfigOptions(m_options);
+        } catch (const std::exception& e) {
+            // The next GotoAddress hands the options over again and reports it there.
+            Prompts().ShowError(this, Qs(e.what()), QStringLiteral("Error"));
+        }
     }
     m_optionsApplied = true;
 }

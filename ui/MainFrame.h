@@ -156,6 +156,7 @@ private:
     void CreateToolBar();
     void AttachDropDown(int chooseId);
     void LoadConfiguration();
+    void FitWidthToColumns();
     void ApplyStartupValues(const StartupValues& startup);
     void FillRecentFoldersMenu(QMenu* menu, int firstId);
     void TransferToRecentFolder(int commandId, int firstId, bool move);
