@@ -38,7 +38,9 @@ bool ParseCommandLine(const std::vector<std::string>& args, StartupValues& value
         po::notify(vm);
 
         if (vm.count("help")) {
-            Prompts().ShowInformation(nullptr, QString::fromStdString(CommandLineUsage()), "Quarrow Usage");
+            // Preformatted: the formatter lines its columns up with blanks.
+            const QString usage = QString::fromStdString(CommandLineUsage()).toHtmlEscaped();
+            Prompts().ShowInformation(nullptr, "<pre>" + usage + "</pre>", "Quarrow Usage");
             return false;
         }
         if (vm.count("url"))

@@ -70,8 +70,10 @@ void CDownloadItemsDelegate::paint(QPainter* painter, const QStyleOptionViewItem
 
     switch (type) {
     case COL_ID: {
-        // The Id cell stands out like a row header.
-        painter->fillRect(rect, selected ? palette.color(QPalette::Link) : palette.color(QPalette::Button));
+        // The Id cell stands out like a row header; selected, a deeper shade of the selection
+        // stands in for the hot-light colour Qt palettes do not have.
+        painter->fillRect(rect, selected ? palette.color(QPalette::Highlight).darker(135)
+                                         : palette.color(QPalette::Button));
         painter->setPen(selected ? palette.color(QPalette::HighlightedText) : palette.color(QPalette::WindowText));
         PaintText(painter, rect, text, Qt::AlignCenter);
         TrackWidth(type, metrics.horizontalAdvance(text) + 12);

@@ -35,6 +35,12 @@ bool ShowsTransfer(DownloadItemStatus status)
     return status == DIS_IN_PROGRESS || status == DIS_COMPLETED;
 }
 
+// Ids in this range are found through the index, others by a search.
+bool IsIndexed(std::int32_t id)
+{
+    return id >= 0 && id < (1 << 24);
+}
+
 bool IsGone(const std::string& path)
 {
     struct stat st;
@@ -148,16 +154,29 @@ QVariant CDownloadItemsModel::headerData(int section, Qt::Orientation orientatio
 
 int CDownloadItemsModel::RowOfId(std::int32_t id) const
 {
-    const auto it = m_rowOfId.find(id);
-    return it == m_rowOfId.end() ? -1 : it->second;
+    if (IsIndexed(id))
+        return static_cast<std::size_t>(id) < m_rowOfId.size() ? m_rowOfId[static_cast<std::size_t>(id)] : -1;
+    // Not a job's sequence number: never indexed.
+    for (std::size_t row = 0; row < m_rows.size(); ++row)
+        if (m_rows[row]->GetId() == id)
+            return static_cast<int>(row);
+    return -1;
+}
+
+void CDownloadItemsModel::IndexId(std::int32_t id, int row)
+{
+    if (!IsIndexed(id))
+        return;
+    if (static_cast<std::size_t>(id) >= m_rowOfId.size())
+        m_rowOfId.resize(static_cast<std::size_t>(id) + 1, -1);
+    m_rowOfId[static_cast<std::size_t>(id)] = row;
 }
 
 void CDownloadItemsModel::RebuildIdIndex()
 {
-    m_rowOfId.clear();
-    m_rowOfId.reserve(m_rows.size());
+    std::fill(m_rowOfId.begin(), m_rowOfId.end(), -1);
     for (std::size_t row = 0; row < m_rows.size(); ++row)
-        m_rowOfId.emplace(m_rows[row]->GetId(), static_cast<int>(row));
+        IndexId(m_rows[row]->GetId(), static_cast<int>(row));
 }
 
 void CDownloadItemsModel::Merge(const std::vector<DownloadItemPtr>& items)
@@ -183,7 +202,7 @@ void CDownloadItemsModel::Merge(const std::vector<DownloadItemPtr>& items)
     const int start = rowCount();
     beginInsertRows(QModelIndex(), start, start + static_cast<int>(added.size()) - 1);
     for (const DownloadItemPtr& item : added) {
-        m_rowOfId.emplace(item->GetId(), static_cast<int>(m_rows.size()));
+        IndexId(item->GetId(), static_cast<int>(m_rows.size()));
         m_rows.push_back(item);
     }
     endInsertRows();

@@ -10,7 +10,6 @@
 
 #include <cstdint>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 class CDownloadItemsModel : public QAbstractTableModel {
@@ -46,7 +45,9 @@ public:
 
 private:
     void RebuildIdIndex();
+    void IndexId(std::int32_t id, int row);
 
     std::vector<DownloadItemPtr> m_rows;
-    std::unordered_map<std::int32_t, int> m_rowOfId;
+    // Row by id: ids are a job's sequence numbers from 0, so a vector serves; -1 for none.
+    std::vector<int> m_rowOfId;
 };

@@ -28,8 +28,13 @@ const char* StatusIconPath(DownloadItemStatus status)
 
 CFileIconCache* CFileIconCache::GetInstance()
 {
-    if (!g_cache)
+    if (!g_cache) {
+        // A session without a desktop has only the bare hicolor theme, which holds no
+        // file-type icons; Adwaita has them wherever it is installed.
+        if (QIcon::fallbackThemeName().isEmpty() || QIcon::fallbackThemeName() == QLatin1String("hicolor"))
+            QIcon::setFallbackThemeName(QStringLiteral("Adwaita"));
         g_cache = new CFileIconCache();
+    }
     return g_cache;
 }
 

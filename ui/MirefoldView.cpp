@@ -11,11 +11,13 @@
 #include "ui/SpecialHeaderCtrl.h"
 
 #include <QContextMenuEvent>
+#include <QDir>
 #include <QFile>
 #include <QHelpEvent>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QProgressDialog>
+#include <QStandardPaths>
 #include <QToolTip>
 
 #include <algorithm>
@@ -345,6 +347,8 @@ void CMirefoldView::DeleteSelected()
             : QString("Are you sure you want to move these %1 items to the Trash?").arg(paths.size());
     if (!Prompts().AskYesNo(this, question, "Confirm Delete"))
         return;
+    // Without the data folder, Qt's trash would land in the working folder instead.
+    QDir().mkpath(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation));
     bool failed = false;
     for (const std::string& path : paths)
         if (path.empty() || !QFile::moveToTrash(Qs(path)))
@@ -447,6 +451,8 @@ int CMirefoldView::SortPosition() const
 
 void CMirefoldView::ShowSortArrow()
 {
+    // The table switches the arrow off when it is not sorting itself: the model sorts here.
+    m_header->setSortIndicatorShown(true);
     m_header->setSortIndicator(m_sortType, m_sortAscending ? Qt::AscendingOrder : Qt::DescendingOrder);
 }
 
@@ -496,31 +502,25 @@ void CMirefoldView::OnCommand(int id)
             ToggleColumn(toggle.type);
             return;
         }
+    // Commands the window holding the list carries out.
+    static const std::pair<int, void (IDownloadItemsViewParent::*)()> parentCommands[] = {
+        {ID_CANCEL_ALL, &IDownloadItemsViewParent::CancelAllDownloads},
+        {ID_OPEN_DOWNLOAD_FOLDER, &IDownloadItemsViewParent::OpenDownloadFolder},
+        {ID_PROPERTIES, &IDownloadItemsViewParent::ShowItemProperties},
+        {ID_COPY_CHOOSE, &IDownloadItemsViewParent::CopyToChosenFolder},
+        {ID_MOVE_CHOOSE, &IDownloadItemsViewParent::MoveToChosenFolder},
+    };
+    for (const auto& [command, call] : parentCommands)
+        if (command == id) {
+            if (m_parent)
+                (m_parent->*call)();
+            return;
+        }
     switch (id) {
     case ID_OPEN: OpenSelected(); break;
     case ID_CANCEL_SELECTED: CancelSelected(); break;
     case ID_DOWNLOAD_IN_BROWSER: DownloadSelectedInBrowser(); break;
     case ID_DELETE: DeleteSelected(); break;
-    case ID_CANCEL_ALL:
-        if (m_parent)
-            m_parent->CancelAllDownloads();
-        break;
-    case ID_OPEN_DOWNLOAD_FOLDER:
-        if (m_parent)
-            m_parent->OpenDownloadFolder();
-        break;
-    case ID_PROPERTIES:
-        if (m_parent)
-            m_parent->ShowItemProperties();
-        break;
-    case ID_COPY_CHOOSE:
-        if (m_parent)
-            m_parent->CopyToChosenFolder();
-        break;
-    case ID_MOVE_CHOOSE:
-        if (m_parent)
-            m_parent->MoveToChosenFolder();
-        break;
     default: break;
     }
 }

@@ -23,7 +23,7 @@ TEST_F(CommandLineTest, HelpShowsTheUsageBoxAndStops)
         const CScriptedPrompts::Prompt& box = TestPrompts().Seen()[0];
         EXPECT_EQ(box.kind, CScriptedPrompts::Information);
         EXPECT_EQ(box.title, "Quarrow Usage");
-        EXPECT_EQ(box.text.rfind("Allowed options", 0), 0u) << box.text;
+        EXPECT_EQ(box.text.rfind("<pre>Allowed options", 0), 0u) << box.text;
         for (const char* part : {"--help", "Display help", "--url", "Startup URL to navigate to",
                                  "--show-options-dlg", "Show options dlg on startup"})
             EXPECT_NE(box.text.find(part), std::string::npos) << part;

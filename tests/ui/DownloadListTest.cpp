@@ -2,11 +2,15 @@
 #include "app/MainLoop.h"
 #include "support/Sandbox.h"
 #include "ui/DownloadItemsDelegate.h"
+#include "ui/FileIconCache.h"
 #include "ui/HeaderMgr.h"
 #include "ui/SpecialHeaderCtrl.h"
 #include "ui/TimerManager.h"
 
+#include <QCoreApplication>
+#include <QKeyEvent>
 #include <QMenu>
+#include <QToolTip>
 
 #include <filesystem>
 
@@ -80,6 +84,13 @@ TEST_F(ViewTest, UpdatesMergeByIdAppendNewOnesAndReachThePropertiesDialog)
     EXPECT_EQ(Cell(1, COL_PROGRESS), "Completed");
     ASSERT_EQ(m_parent.m_propertiesShown.size(), 1u);
     EXPECT_EQ(m_parent.m_propertiesShown[0], newB);
+
+    // Ids outside a job's sequence numbers still merge by id.
+    m_view->UpdateItems({MakeItem(-7, "neg.png", DIS_QUEUED), MakeItem(1 << 30, "big.png", DIS_QUEUED)});
+    m_view->UpdateItems({MakeItem(-7, "neg.png", DIS_ERRORED), MakeItem(1 << 30, "big.png", DIS_ERRORED)});
+    EXPECT_EQ(IdsInOrder(), (std::vector<std::int32_t>{-7, 0, 1, 2, 1 << 30}));
+    EXPECT_EQ(Cell(0, COL_PROGRESS), "Errored");
+    EXPECT_EQ(Cell(4, COL_PROGRESS), "Errored");
 
     m_view->ClearPropertiesItem();
     m_view->UpdateItems({MakeItem(1, "b.png", DIS_COMPLETED, 10, 10)});
@@ -176,6 +187,10 @@ TEST_F(ViewTest, DefaultLayoutOnFirstStart)
     EXPECT_EQ(m_view->HeaderCtrl()->sectionResizeMode(COL_ID), QHeaderView::Fixed);
     EXPECT_EQ(m_view->HeaderCtrl()->sectionResizeMode(COL_SOURCE), QHeaderView::Interactive);
     EXPECT_EQ(m_view->verticalHeader()->defaultSectionSize(), CDownloadItemsDelegate::RowHeight());
+    // The arrow on the sort column, Id ascending at first.
+    EXPECT_TRUE(m_view->HeaderCtrl()->isSortIndicatorShown());
+    EXPECT_EQ(m_view->HeaderCtrl()->sortIndicatorSection(), COL_ID);
+    EXPECT_EQ(m_view->HeaderCtrl()->sortIndicatorOrder(), Qt::AscendingOrder);
 }
 
 TEST_F(ViewTest, LayoutComesBackFromTheSettingsAndAHiddenColumnReturnsInPlace)
@@ -366,6 +381,24 @@ TEST_F(ViewTest, OpenAsksFromFiveItemsOnAndOnlyWhenAllAreCompleted)
     EXPECT_EQ(TestPrompts().Seen()[0].text, "Some of the selected items could not be opened!");
 }
 
+TEST_F(ViewTest, EnterOpensAndDeleteDeletesTheSelection)
+{
+    const DownloadItemPtr item = MakeItem(0, "a.png", DIS_COMPLETED, 5, 5);
+    item->SetSavedPath("/downloads/a.png");
+    m_view->UpdateItems({item});
+    m_view->selectionModel()->setCurrentIndex(m_view->ItemsModel()->index(0, COL_FILE_NAME),
+                                              QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+    QCoreApplication::sendEvent(m_view.get(), &enter);
+    EXPECT_EQ(m_opened, (std::vector<std::string>{"/downloads/a.png"}));
+
+    TestPrompts().QueueAnswer(false);
+    QKeyEvent del(QEvent::KeyPress, Qt::Key_Delete, Qt::NoModifier);
+    QCoreApplication::sendEvent(m_view.get(), &del);
+    ASSERT_EQ(TestPrompts().Seen().size(), 1u);
+    EXPECT_EQ(TestPrompts().Seen()[0].title, "Confirm Delete");
+}
+
 TEST_F(ViewTest, CancelAsksThenHandsTheIdsToTheParent)
 {
     m_view->UpdateItems({MakeItem(0, "a", DIS_QUEUED), MakeItem(1, "b", DIS_IN_PROGRESS, 9, 1),
@@ -379,6 +412,46 @@ TEST_F(ViewTest, CancelAsksThenHandsTheIdsToTheParent)
     EXPECT_EQ(m_parent.m_cancelled, (std::vector<std::int32_t>{0, 2}));
     EXPECT_EQ(TestPrompts().Seen()[0].text, "Are you sure you want to cancel download of the selected item?");
     EXPECT_EQ(TestPrompts().Seen()[0].title, "Cancel Download?");
+}
+
+TEST_F(ViewTest, TipCarriesTheInfoTextWrappedTo480Pixels)
+{
+    const DownloadItemPtr item = MakeItem(0, "a.png", DIS_ERRORED);
+    std::string info;
+    for (int i = 0; i < 40; ++i)
+        info += "word" + std::to_string(i) + " ";
+    item->SetStatusInfo(info + "end");
+    auto bare = std::make_shared<CDownloadItem>(); // never given an info text
+    bare->SetId(1);
+    m_view->UpdateItems({item, bare});
+
+    const QString tip = m_view->TipText(0);
+    const QFontMetrics metrics(QToolTip::font());
+    const QStringList lines = tip.split('\n');
+    EXPECT_GT(lines.size(), 2);
+    for (const QString& line : lines)
+        EXPECT_LE(metrics.horizontalAdvance(line), CMirefoldView::kTipMaxWidth) << line.toStdString();
+    QString joined = tip;
+    joined.replace('\n', ' ');
+    EXPECT_EQ(joined.toStdString(), "Filename: a.png Info: " + info + "end.");
+    EXPECT_TRUE(m_view->TipText(1).isEmpty());
+    EXPECT_TRUE(m_view->TipText(5).isEmpty());
+}
+
+TEST_F(ViewTest, FileIconsComeFromTheNameAloneOncePerExtension)
+{
+    CFileIconCache* cache = CFileIconCache::GetInstance();
+    const int before = cache->CachedCount();
+    const QIcon jpeg = cache->IconFor("/nowhere/at/all/x.jpg");
+    EXPECT_FALSE(jpeg.isNull());
+    EXPECT_EQ(cache->CachedCount(), before + 1);
+    cache->IconFor("other.JPG");
+    cache->IconFor("third.jpg");
+    EXPECT_EQ(cache->CachedCount(), before + 1) << "one lookup per extension, whatever the case";
+    EXPECT_FALSE(cache->IconFor("README").isNull());
+    for (DownloadItemStatus status : {DIS_COMPLETED, DIS_QUEUED, DIS_CANCELLED, DIS_ERRORED, DIS_SKIPPED, DIS_DELETED})
+        EXPECT_FALSE(cache->StatusIcon(status).pixmap(16, 16).isNull()) << DownloadItemStatusName(status);
+    EXPECT_TRUE(cache->StatusIcon(DIS_IN_PROGRESS).isNull());
 }
 
 TEST_F(ViewTest, ParentCommandsAreForwarded)
@@ -492,6 +565,10 @@ TEST_F(FileCommandsTest, DeleteConfirmsAndMovesTheFilesToTheTrash)
     m_view->OnCommand(CMirefoldView::ID_DELETE);
     EXPECT_EQ(TestPrompts().Seen()[1].title, "Confirm Delete");
     EXPECT_EQ(FilesIn(m_downloads.Path()), (std::vector<std::string>{"pic0.jpg", "pic2.jpg"}));
+    // In the desktop Trash of the (sandboxed) home, even before its data folder existed.
+    const auto trash = std::filesystem::path(qgetenv("XDG_DATA_HOME").toStdString()) / "Trash";
+    EXPECT_TRUE(std::filesystem::exists(trash / "files" / "pic1.jpg")) << trash;
+    EXPECT_TRUE(std::filesystem::exists(trash / "info" / "pic1.jpg.trashinfo"));
     EXPECT_EQ(StatusOf(1), DIS_COMPLETED) << "the idle check marks it, not the command";
     m_view->OnIdle();
     EXPECT_EQ(StatusOf(1), DIS_DELETED);
