@@ -7,6 +7,7 @@
 #include <QIcon>
 #include <QLabel>
 #include <QSizePolicy>
+#include <QStyle>
 
 CAddressbarTB::CAddressbarTB(IReturnCallback* callback, QWidget* parent)
     : QToolBar(QStringLiteral("Address"), parent)
@@ -34,7 +35,9 @@ CAddressbarTB::CAddressbarTB(IReturnCallback* callback, QWidget* parent)
     m_edit->AttachToCombo(m_combo);
     addWidget(m_combo);
 
-    m_goAction = new QAction(QIcon(QStringLiteral(":/icons/go.svg")), QStringLiteral("Go"), this);
+    // The theme's arrow where there is one; the style's everywhere else.
+    const QIcon goIcon = QIcon::fromTheme(QStringLiteral("go-next"), style()->standardIcon(QStyle::SP_ArrowForward));
+    m_goAction = new QAction(goIcon, QStringLiteral("Go"), this);
     m_goAction->setData(kGoCommand);
     m_goAction->setToolTip(QStringLiteral("Go to URL"));
     m_goAction->setStatusTip(QStringLiteral("Go to URL"));

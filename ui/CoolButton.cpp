@@ -7,11 +7,12 @@
 CCoolButton::CCoolButton(const QString& text, QWidget* parent) : QToolButton(parent), m_menu(new QMenu(this))
 {
     setText(text);
-    setAutoRaise(true);
     setToolButtonStyle(Qt::ToolButtonTextOnly);
     setPopupMode(QToolButton::InstantPopup);
     setFocusPolicy(Qt::StrongFocus);
     setMenu(m_menu);
+    // The style puts the menu arrow in the corner; keep it clear of the caption.
+    setMinimumWidth(sizeHint().width() + fontMetrics().averageCharWidth() * 2);
     connect(m_menu, &QMenu::triggered, this, [this](QAction* action) { emit menuCommand(action->data().toInt()); });
 }
 

@@ -1,5 +1,5 @@
 #pragma once
-// A flat button that pops up its own menu, drawn by the style with the menu arrow. The
+// A push button that pops up its own menu, drawn by the style with the menu arrow. The
 // dialog that owns it fills the menu (usually anew from aboutToShow); the chosen entry's
 // id arrives through menuCommand.
 #include <QToolButton>

@@ -20,6 +20,7 @@ public:
     QLineEdit* ExtensionEdit() const { return m_edit; }
     QLabel* MessageLabel() const { return m_message; }
     QPushButton* OkButton() const { return m_ok; }
+    QPushButton* CancelButton() const { return m_cancel; }
 
     // The two buttons (also Enter and Esc, and the window's close button).
     void OnOK();

@@ -9,6 +9,7 @@
 #include <QComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QHeaderView>
 #include <QHBoxLayout>
 #include <QIcon>
 #include <QItemSelectionModel>
@@ -80,9 +81,12 @@ CFilterOptsTabDlg::CFilterOptsTabDlg(QWidget* owner, QWidget* parent) : QWidget(
 
     auto* typesGroup = new QGroupBox(QStringLiteral("File Types to Download"), this);
     auto* picture = new QLabel(typesGroup);
-    picture->setPixmap(style()->standardIcon(QStyle::SP_FileDialogDetailedView).pixmap(32, 32));
+    picture->setPixmap(style()->standardIcon(QStyle::SP_FileIcon).pixmap(32, 32));
     picture->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     m_typesView = new COptionTypesView(typesGroup);
+    // Room for a dozen types without scrolling.
+    m_typesView->setMinimumHeight(m_typesView->verticalHeader()->defaultSectionSize() * 12 +
+                                  m_typesView->horizontalHeader()->sizeHint().height() + 4);
     m_addButton = new QPushButton(QStringLiteral("&Add"), typesGroup);
     m_removeButton = new QPushButton(QStringLiteral("&Remove"), typesGroup);
     m_addButton->setAutoDefault(false);

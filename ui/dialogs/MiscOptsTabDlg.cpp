@@ -48,6 +48,7 @@ CMiscOptsTabDlg::CMiscOptsTabDlg(QWidget* parent) : QWidget(parent)
     m_concurrent->setRange(1, kMaxConcurrentDownloads);
     m_concurrent->setValue(1);
     m_concurrent->setAlignment(Qt::AlignRight);
+    m_concurrent->setFixedWidth(m_concurrent->fontMetrics().horizontalAdvance(QStringLiteral("0000")) + 40);
     // Only the arrows change the number; typing is refused.
     if (auto* edit = m_concurrent->findChild<QLineEdit*>())
         edit->setReadOnly(true);

@@ -39,6 +39,7 @@ COptionsDlg::COptionsDlg(PersistSettings& settings, IOptionsDlgCallbackClient* c
     m_browseButton->setFixedWidth(m_browseButton->fontMetrics().horizontalAdvance(QStringLiteral("....")) + 20);
     m_recentButton = new CCoolButton(QStringLiteral("&Recent"), this);
     m_recentButton->setToolTip(QStringLiteral("Recent download folders"));
+    m_recentButton->setMinimumHeight(m_browseButton->sizeHint().height());
     auto* folderRow = new QHBoxLayout;
     folderRow->addWidget(m_folderEdit, 1);
     folderRow->addWidget(m_browseButton);
@@ -129,9 +130,13 @@ void COptionsDlg::Validate()
     try {
         m_filterPage->Validate();
     } catch (const CControlException& e) {
+        // The page was perhaps hidden: focus and select again now that it shows.
         m_tabs->setCurrentWidget(m_filterPage);
-        if (e.Control())
-            e.Control()->setFocus();
+        if (QWidget* control = e.Control()) {
+            control->setFocus();
+            if (auto* edit = qobject_cast<QLineEdit*>(control))
+                edit->selectAll();
+        }
         throw;
     }
 }
