@@ -359,6 +359,23 @@ TEST_F(FrameTest, TheStatusBarMenuListsTheDownloadFoldersAndSwitchesWithoutMarki
     EXPECT_EQ(folders[0], chosen.Dir());
 }
 
+TEST_F(FrameTest, GoButtonStartsTheAddressAndADoubleClickOnTheFolderPartOpensThePicker)
+{
+    ServeGallery();
+    CMainFrame& frame = Open();
+    frame.AddressBar()->SetText(QString::fromStdString(m_server.Url("/gallery.html")));
+    frame.AddressBar()->GoAction()->trigger();
+    EXPECT_EQ(frame.JobState(), FJS_REQUESTING_PAGE);
+    ASSERT_TRUE(RunUntilReady());
+    EXPECT_EQ(Statuses().size(), 3u);
+
+    TestPrompts().QueueFolder(""); // the user cancels the picker
+    QTest::mouseDClick(frame.StatusBarParts()->FolderPart(), Qt::LeftButton);
+    ASSERT_EQ(TestPrompts().Count(CScriptedPrompts::Folder), 1);
+    EXPECT_EQ(TestPrompts().Seen().back().title, "Select Download Folder");
+    EXPECT_EQ(frame.Options().m_downloadFolder.GetPath(), m_downloads.Dir()) << "Cancel changes nothing";
+}
+
 TEST_F(FrameTest, AtExitTheOptionsAreWrittenOnlyAfterAnAppliedChangeAndTheSettingsAlways)
 {
     // No change: the options file stays as it was (here: removed after loading).
