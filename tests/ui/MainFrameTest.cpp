@@ -15,6 +15,7 @@
 #include <QMenu>
 #include <QSpinBox>
 #include <QTest>
+#include <QToolButton>
 
 #include <algorithm>
 #include <filesystem>
@@ -260,8 +261,14 @@ TEST_F(FrameTest, RecentCopyMoveFoldersFillTheMenusAndTheDropDowns)
         EXPECT_EQ(recent[9]->data().toInt(), firstId + 9);
     }
 
-    std::unique_ptr<QMenu> dropDown(frame.BuildCopyMoveDropDown(CMainFrame::ID_MOVE_CHOOSE));
-    const QList<QAction*> items = dropDown->actions();
+    // The toolbar's Move button pops up the same list.
+    auto* moveButton = qobject_cast<QToolButton*>(
+        frame.MainToolBar()->widgetForAction(frame.Action(CMainFrame::ID_MOVE_CHOOSE)));
+    ASSERT_NE(moveButton, nullptr);
+    ASSERT_NE(moveButton->menu(), nullptr);
+    EXPECT_EQ(moveButton->popupMode(), QToolButton::MenuButtonPopup);
+    emit moveButton->menu()->aboutToShow();
+    const QList<QAction*> items = moveButton->menu()->actions();
     ASSERT_EQ(items.size(), 12);
     EXPECT_EQ(items[0]->text(), "Choose Folder (Move)");
     EXPECT_EQ(items[0]->data().toInt(), CMainFrame::ID_MOVE_CHOOSE);
