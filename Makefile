@@ -62,9 +62,10 @@ uninstall:
 	@if [ -f $(BUILD_DIR)/install_manifest.txt ]; then xargs -r -d '\n' rm -f -- < $(BUILD_DIR)/install_manifest.txt; fi
 	@if [ -d "$(PREFIX)/share/quarrow" ]; then find "$(PREFIX)/share/quarrow" -depth -type d -empty -delete; fi
 
-# Serves the sample gallery on 127.0.0.1 and harvests it with quarrow-cli.
+# Serves the sample gallery on 127.0.0.1 and harvests it with quarrow-cli, then (with a
+# display) with the desktop program.
 demo: configure
-	@cmake --build $(BUILD_DIR) -j $(JOBS) --target quarrow-cli quarrow-gallery-server
+	@cmake --build $(BUILD_DIR) -j $(JOBS) --target quarrow-cli quarrow-gallery-server $(if $(DISPLAY),quarrow)
 	@demo/run-demo.sh $(BUILD_DIR)
 
 # quarrow-cli against wget, aria2c and curl on a paced local server (RUNS rounds, median).

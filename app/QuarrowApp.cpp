@@ -3,43 +3,10 @@
 #include "app/MainLoop.h"
 #include "engine/HttpLibrary.h"
 #include "ui/FileIconCache.h"
-#include "ui/MirefoldView.h"
+#include "ui/MainFrame.h"
 #include "ui/TimerManager.h"
 
 #include <QApplication>
-#include <QCloseEvent>
-#include <QVBoxLayout>
-
-namespace {
-
-// Stands in for the main window until it exists: the download list in a plain window
-// that ends the program when it is closed.
-class CPlainHostWindow : public QWidget {
-public:
-    CPlainHostWindow()
-    {
-        setWindowTitle("Quarrow");
-        auto* layout = new QVBoxLayout(this);
-        layout->setContentsMargins(0, 0, 0, 0);
-        layout->addWidget(new CMirefoldView(nullptr, nullptr, this));
-        resize(900, 500);
-    }
-
-protected:
-    void closeEvent(QCloseEvent* event) override
-    {
-        event->accept();
-        if (CMainLoop* loop = CMainLoop::Current())
-            loop->PostQuit(1);
-    }
-};
-
-std::unique_ptr<QWidget> CreatePlainHostWindow(const StartupValues&)
-{
-    return std::make_unique<CPlainHostWindow>();
-}
-
-} // namespace
 
 int RunMainLoop(const StartupValues& values, const MainWindowFactory& createMainWindow)
 {
@@ -74,5 +41,7 @@ int StartQuarrow(const std::vector<std::string>& args, const MainWindowFactory& 
 int RunQuarrow(int argc, char** argv)
 {
     QApplication app(argc, argv);
-    return StartQuarrow(std::vector<std::string>(argv + 1, argv + argc), CreatePlainHostWindow);
+    return StartQuarrow(std::vector<std::string>(argv + 1, argv + argc), [](const StartupValues& values) {
+        return std::unique_ptr<QWidget>(std::make_unique<CMainFrame>(values));
+    });
 }

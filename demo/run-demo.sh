@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Serves the demo gallery on 127.0.0.1, lists it and harvests it with quarrow-cli into a
-# temporary folder, then says where the files are. Called by `make demo` after the build.
+# temporary folder, then says where the files are; with a display it then opens the
+# desktop program on the same page. Called by `make demo` after the build.
 #   demo/run-demo.sh [BUILD_DIR]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -37,7 +38,9 @@ echo
 echo "The harvested files are in $work/downloads:"
 ls -l "$work/downloads"
 if [ -n "${DISPLAY:-}" ] && [ -x "$build/app/quarrow" ]; then
+  # Same private home, so the desktop program also starts as a new user would.
   echo
-  echo "A display is present: the desktop program can harvest the same page while the server runs."
+  echo "A display is present: quarrow --url $url (close its window to end the demo)"
+  "$build/app/quarrow" --url "$url" || true
 fi
 exit "$status"

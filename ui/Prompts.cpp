@@ -11,6 +11,12 @@ public:
     {
         QMessageBox::critical(owner, title, text, QMessageBox::Ok);
     }
+    void ShowErrorDetails(QWidget* owner, const QString& text, const QString& title, const QString& details) override
+    {
+        QMessageBox box(QMessageBox::Critical, title, text, QMessageBox::Ok, owner);
+        box.setDetailedText(details);
+        box.exec();
+    }
     void ShowInformation(QWidget* owner, const QString& text, const QString& title) override
     {
         QMessageBox::information(owner, title, text, QMessageBox::Ok);

@@ -11,6 +11,13 @@ public:
     virtual ~IPrompts() = default;
     // Error icon, OK button.
     virtual void ShowError(QWidget* owner, const QString& text, const QString& title) = 0;
+    // The same with `details` behind the box's details button; prompts that have no such
+    // button show the box without them.
+    virtual void ShowErrorDetails(QWidget* owner, const QString& text, const QString& title, const QString& details)
+    {
+        (void)details;
+        ShowError(owner, text, title);
+    }
     // Information icon, OK button.
     virtual void ShowInformation(QWidget* owner, const QString& text, const QString& title) = 0;
     // Question icon, Yes and No buttons; true for Yes.

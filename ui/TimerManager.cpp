@@ -102,7 +102,8 @@ void CTimerManager::HandleTick()
     if (!m_client)
         return;
     m_client->OnRefreshTimer();
-    if (m_client->IsRefreshNeeded() && m_dueTime != 0) {
+    // The tick may have let the client go (the main window destroyed itself).
+    if (m_client && m_client->IsRefreshNeeded() && m_dueTime != 0) {
         m_timer->start(static_cast<int>(-m_dueTime / 10000));
         m_stopped = false;
     } else {

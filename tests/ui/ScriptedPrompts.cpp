@@ -9,6 +9,11 @@ void CScriptedPrompts::ShowError(QWidget*, const QString& text, const QString& t
     m_seen.push_back({Error, title.toStdString(), text.toStdString()});
 }
 
+void CScriptedPrompts::ShowErrorDetails(QWidget*, const QString& text, const QString& title, const QString& details)
+{
+    m_seen.push_back({Error, title.toStdString(), text.toStdString(), details.toStdString()});
+}
+
 void CScriptedPrompts::ShowInformation(QWidget*, const QString& text, const QString& title)
 {
     m_seen.push_back({Information, title.toStdString(), text.toStdString()});

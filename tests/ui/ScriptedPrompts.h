@@ -17,9 +17,11 @@ public:
         Kind kind;
         std::string title;
         std::string text;
+        std::string details = {};
     };
 
     void ShowError(QWidget* owner, const QString& text, const QString& title) override;
+    void ShowErrorDetails(QWidget* owner, const QString& text, const QString& title, const QString& details) override;
     void ShowInformation(QWidget* owner, const QString& text, const QString& title) override;
     bool AskYesNo(QWidget* owner, const QString& text, const QString& title) override;
     QString ChooseFolder(QWidget* owner, const QString& caption, const QString& startFolder) override;
