@@ -13,10 +13,8 @@ namespace {
 po::options_description OptionTable()
 {
     po::options_description table("Allowed options");
-    table.add_options()
-        ("help,h", "Display help")
-        ("url", po::value<std::string>(), "Startup URL to navigate to")
-        ("show-options-dlg,o", "Show options dlg on startup");
+    table.add_options()("help,h", "Display help")("url", po::value<std::string>(), "Startup URL to navigate to")(
+        "show-options-dlg,o", "Show options dlg on startup");
     return table;
 }
 

@@ -20,7 +20,8 @@ public:
     int m_code;
 };
 
-template <class T> void Remove(std::vector<T*>& list, T* item)
+template <class T>
+void Remove(std::vector<T*>& list, T* item)
 {
     list.erase(std::remove(list.begin(), list.end(), item), list.end());
 }
@@ -41,30 +42,15 @@ CMainLoop::~CMainLoop()
         g_current = nullptr;
 }
 
-CMainLoop* CMainLoop::Current()
-{
-    return g_current;
-}
+CMainLoop* CMainLoop::Current() { return g_current; }
 
-void CMainLoop::AddMessageFilter(IMessageFilter* filter)
-{
-    m_filters.push_back(filter);
-}
+void CMainLoop::AddMessageFilter(IMessageFilter* filter) { m_filters.push_back(filter); }
 
-void CMainLoop::RemoveMessageFilter(IMessageFilter* filter)
-{
-    Remove(m_filters, filter);
-}
+void CMainLoop::RemoveMessageFilter(IMessageFilter* filter) { Remove(m_filters, filter); }
 
-void CMainLoop::AddIdleHandler(IIdleHandler* handler)
-{
-    m_idleHandlers.push_back(handler);
-}
+void CMainLoop::AddIdleHandler(IIdleHandler* handler) { m_idleHandlers.push_back(handler); }
 
-void CMainLoop::RemoveIdleHandler(IIdleHandler* handler)
-{
-    Remove(m_idleHandlers, handler);
-}
+void CMainLoop::RemoveIdleHandler(IIdleHandler* handler) { Remove(m_idleHandlers, handler); }
 
 int CMainLoop::Run()
 {
@@ -82,10 +68,7 @@ int CMainLoop::Run()
     return m_exitCode;
 }
 
-void CMainLoop::PostQuit(int code)
-{
-    QCoreApplication::postEvent(this, new CQuitEvent(code));
-}
+void CMainLoop::PostQuit(int code) { QCoreApplication::postEvent(this, new CQuitEvent(code)); }
 
 bool CMainLoop::PreTranslateMessage(QObject* receiver, QEvent* event)
 {
@@ -134,10 +117,8 @@ bool CMainLoop::IsIdleInput(const QEvent* event)
     case QEvent::Close:
     case QEvent::Resize:
     case QEvent::InputMethod:
-    case QEvent::MetaCall:
-        return true;
-    default:
-        return false;
+    case QEvent::MetaCall: return true;
+    default: return false;
     }
 }
 

@@ -1,6 +1,3 @@
 #include "app/QuarrowApp.h"
 
-int main(int argc, char** argv)
-{
-    return RunQuarrow(argc, argv);
-}
+int main(int argc, char** argv) { return RunQuarrow(argc, argv); }

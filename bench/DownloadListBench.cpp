@@ -44,7 +44,8 @@ std::vector<std::vector<DownloadItemPtr>> ChangedBatches(std::mt19937& random)
     std::vector<std::vector<DownloadItemPtr>> batches(kBatches);
     for (auto& batch : batches)
         for (int i = 0; i < kChanged; ++i)
-            batch.push_back(MakeItem(static_cast<int>(random() % kRows), 1 + static_cast<std::int64_t>(random() % 999'999)));
+            batch.push_back(
+                MakeItem(static_cast<int>(random() % kRows), 1 + static_cast<std::int64_t>(random() % 999'999)));
     return batches;
 }
 

@@ -24,7 +24,9 @@ std::vector<char> MakePage()
     for (int i = 0; i < kLinks; ++i) {
         const std::string n = std::to_string(i);
         switch (i % 5) {
-        case 0: page += "<img class=\"thumb\" alt=\"photo " + n + "\" src=\"pics/p" + n + ".jpg\" width=\"120\">"; break;
+        case 0:
+            page += "<img class=\"thumb\" alt=\"photo " + n + "\" src=\"pics/p" + n + ".jpg\" width=\"120\">";
+            break;
         case 1: page += "<a class=\"reference internal\" href=\"/files/f" + n + ".zip?v=2#top\">download</a>"; break;
         case 2: page += "<a href='http://cdn.example/media/m" + n + ".png'>m</a>"; break;
         case 3: page += "<IMG SRC=../thumbs/t" + n + ".gif>"; break;
@@ -94,13 +96,13 @@ std::vector<char> MakePoisonPage(int which)
 {
     std::string unit;
     switch (which) {
-    case 0: unit = "<a href="; break;                 // tags never closed
-    case 1: unit = "<img src=\"x"; break;             // quotes never closed
-    case 2: unit = "<!-- <a href=x.zip> -"; break;    // a comment never closed
-    case 3: unit = "<a k=v "; break;                  // one endless tag with many attributes
-    case 4: unit = "<div><span><b>"; break;           // deep nesting, nothing closed
+    case 0: unit = "<a href="; break;                                  // tags never closed
+    case 1: unit = "<img src=\"x"; break;                              // quotes never closed
+    case 2: unit = "<!-- <a href=x.zip> -"; break;                     // a comment never closed
+    case 3: unit = "<a k=v "; break;                                   // one endless tag with many attributes
+    case 4: unit = "<div><span><b>"; break;                            // deep nesting, nothing closed
     case 5: unit = "<a href=\"&#x&amp&#99999&#;&x;&amp.zip\">"; break; // broken references
-    default: unit = std::string("\0\xff<\x80<a\x01", 8); break; // binary
+    default: unit = std::string("\0\xff<\x80<a\x01", 8); break;        // binary
     }
     std::string page = "<a href=\"first.zip\">";
     if (which == 3)

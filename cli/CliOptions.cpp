@@ -21,8 +21,7 @@ constexpr std::int64_t kMaxFilterBytes = 1000LL * 1073741824LL;
 
 std::string Lower(std::string s)
 {
-    std::transform(s.begin(), s.end(), s.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     return s;
 }
 
@@ -62,8 +61,8 @@ FileSavePolicy ParsePolicy(const std::string& text)
 std::int32_t ParseConcurrency(const std::string& text)
 {
     const std::string v = Trim(text);
-    const bool digits = !v.empty() && v.size() <= 3 &&
-                        std::all_of(v.begin(), v.end(), [](unsigned char c) { return std::isdigit(c); });
+    const bool digits =
+        !v.empty() && v.size() <= 3 && std::all_of(v.begin(), v.end(), [](unsigned char c) { return std::isdigit(c); });
     const int n = digits ? std::stoi(v) : 0;
     if (n < 1 || n > 6)
         throw CliUsageError("invalid value '" + text + "' for --concurrency: expected a whole number from 1 to 6");
@@ -84,7 +83,8 @@ std::vector<std::string> ParseTypes(const std::string& text)
             ext.erase(0, 1);
         const std::string pattern = "*." + ext;
         if (!CDownloadFilter::IsWellFormedPattern(pattern))
-            throw CliUsageError("invalid file type '" + Trim(piece) + "' in --types: expected extensions such as jpg,png");
+            throw CliUsageError("invalid file type '" + Trim(piece) +
+                                "' in --types: expected extensions such as jpg,png");
         if (std::find(patterns.begin(), patterns.end(), pattern) == patterns.end())
             patterns.push_back(pattern);
     }
@@ -150,22 +150,12 @@ CliSize ParseSize(const std::string& text, const std::string& flag)
 CliOptions ParseCommandLine(const std::vector<std::string>& args)
 {
     po::options_description desc;
-    desc.add_options()
-        ("help,h", "")
-        ("version,V", "")
-        ("folder,d", po::value<std::string>(), "")
-        ("types,t", po::value<std::string>(), "")
-        ("min", po::value<std::string>(), "")
-        ("max", po::value<std::string>(), "")
-        ("concurrency,j", po::value<std::string>(), "")
-        ("policy", po::value<std::string>(), "")
-        ("user-agent,A", po::value<std::string>(), "")
-        ("refresh", po::value<std::string>(), "")
-        ("responsiveness", po::value<std::string>(), "")
-        ("list", "")
-        ("json", "")
-        ("quiet,q", "")
-        ("url", po::value<std::vector<std::string>>(), "");
+    desc.add_options()("help,h", "")("version,V", "")("folder,d", po::value<std::string>(), "")(
+        "types,t", po::value<std::string>(), "")("min", po::value<std::string>(), "")(
+        "max", po::value<std::string>(), "")("concurrency,j", po::value<std::string>(), "")(
+        "policy", po::value<std::string>(), "")("user-agent,A", po::value<std::string>(), "")(
+        "refresh", po::value<std::string>(), "")("responsiveness", po::value<std::string>(), "")("list", "")(
+        "json", "")("quiet,q", "")("url", po::value<std::vector<std::string>>(), "");
     po::positional_options_description positional;
     positional.add("url", -1);
 

@@ -27,7 +27,7 @@ struct CliSize {
 
 struct CliOptions {
     std::string url;
-    std::optional<std::string> folder;            // absolute, ending in '/'
+    std::optional<std::string> folder;             // absolute, ending in '/'
     std::optional<std::vector<std::string>> types; // patterns such as "*.jpg", lower case
     std::optional<CliSize> minSize;
     std::optional<CliSize> maxSize;

@@ -46,10 +46,8 @@ int ExitCodeFor(DownloaderState state, const std::vector<DownloadItemPtr>& items
                    ? CLI_EXIT_ITEMS_ERRORED
                    : CLI_EXIT_DONE;
     case DS_PAGE_CANCELLED:
-    case DS_DOWNLOADS_CANCELLED:
-        return CLI_EXIT_CANCELLED;
-    default:
-        return CLI_EXIT_JOB_FAILED;
+    case DS_DOWNLOADS_CANCELLED: return CLI_EXIT_CANCELLED;
+    default: return CLI_EXIT_JOB_FAILED;
     }
 }
 
@@ -193,8 +191,7 @@ int RunHarvestJob(IOmbrex& engine, const JobSettings& settings, IJobView& view, 
     if (state == DS_PAGE_FAILED) {
         result.message = "Could not retrieve requested URL";
         result.reason = engine.GetPageFailureReason();
-    }
-    else if (state == DS_DOWNLOADS_FAILED)
+    } else if (state == DS_DOWNLOADS_FAILED)
         result.message = "Downloading files failed";
     else if (state == DS_IDLE)
         result.message = "Unknown Error";

@@ -37,10 +37,9 @@ constexpr Range kZeroWidth[] = {{0x0300, 0x036F}, {0x0483, 0x0489}, {0x0591, 0x0
                                 {0x1DC0, 0x1DFF}, {0x200B, 0x200F}, {0x202A, 0x202E}, {0x2060, 0x2064},
                                 {0x20D0, 0x20FF}, {0xFE00, 0xFE0F}, {0xFE20, 0xFE2F}, {0xFEFF, 0xFEFF}};
 // East Asian wide and full-width characters, and the emoji blocks, take two.
-constexpr Range kDoubleWidth[] = {{0x1100, 0x115F},   {0x2E80, 0x303E},   {0x3041, 0x33FF},
-                                  {0x3400, 0x4DBF},   {0x4E00, 0x9FFF},   {0xA000, 0xA4CF},
-                                  {0xAC00, 0xD7A3},   {0xF900, 0xFAFF},   {0xFE30, 0xFE4F},
-                                  {0xFF00, 0xFF60},   {0xFFE0, 0xFFE6},   {0x1F300, 0x1F64F},
+constexpr Range kDoubleWidth[] = {{0x1100, 0x115F},   {0x2E80, 0x303E},   {0x3041, 0x33FF},  {0x3400, 0x4DBF},
+                                  {0x4E00, 0x9FFF},   {0xA000, 0xA4CF},   {0xAC00, 0xD7A3},  {0xF900, 0xFAFF},
+                                  {0xFE30, 0xFE4F},   {0xFF00, 0xFF60},   {0xFFE0, 0xFFE6},  {0x1F300, 0x1F64F},
                                   {0x1F900, 0x1F9FF}, {0x20000, 0x2FFFD}, {0x30000, 0x3FFFD}};
 
 std::size_t CodePointWidth(std::uint32_t cp)
@@ -264,7 +263,6 @@ std::string ItemStats(const TrackedItem& t, int detail)
 
 } // namespace
 
-
 std::string JsonItemFields(const CDownloadItem& item)
 {
     return "\"id\":" + std::to_string(item.GetId()) + ",\"file\":" + JsonString(item.GetFileName()) +
@@ -278,8 +276,8 @@ std::string JsonItemFields(const CDownloadItem& item)
 std::string JsonFinalObject(const JobResult& result)
 {
     std::string out = "{\"state\":" + JsonString(DownloaderStateName(result.state)) +
-                      ",\"exit_code\":" + std::to_string(result.exitCode) +
-                      ",\"page\":" + JsonString(result.pageURL) + ",\"folder\":" + JsonString(result.folder) +
+                      ",\"exit_code\":" + std::to_string(result.exitCode) + ",\"page\":" + JsonString(result.pageURL) +
+                      ",\"folder\":" + JsonString(result.folder) +
                       ",\"elapsed_seconds\":" + Number(result.elapsedSeconds);
     if (!result.message.empty())
         out += ",\"error\":" + JsonString(result.message);
@@ -409,8 +407,8 @@ std::vector<std::string> LiveViewLines(const JobProgress& p, std::size_t width)
         {2, std::to_string(finished) + "/" + std::to_string(files) + " done"},
     };
     const std::pair<DownloadItemStatus, const char*> shown[] = {
-        {DIS_COMPLETED, "completed"}, {DIS_ERRORED, "errored"},       {DIS_SKIPPED, "skipped"},
-        {DIS_CANCELLED, "cancelled"}, {DIS_IN_PROGRESS, "running"},   {DIS_QUEUED, "queued"}};
+        {DIS_COMPLETED, "completed"}, {DIS_ERRORED, "errored"},     {DIS_SKIPPED, "skipped"},
+        {DIS_CANCELLED, "cancelled"}, {DIS_IN_PROGRESS, "running"}, {DIS_QUEUED, "queued"}};
     for (const auto& [st, label] : shown) {
         const int n = counts[static_cast<std::size_t>(st)];
         if (n == 0 && st != DIS_ERRORED)

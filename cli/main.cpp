@@ -59,7 +59,8 @@ int ListLinks(const CliOptions& cli, const ConfigOptions& options)
         return CLI_EXIT_CANCELLED;
     }
     if (result.fetch != FR_OK) {
-        std::fprintf(stderr, "quarrow-cli: %s\n", FailureText("Could not retrieve requested URL", result.reason).c_str());
+        std::fprintf(stderr, "quarrow-cli: %s\n",
+                     FailureText("Could not retrieve requested URL", result.reason).c_str());
         return CLI_EXIT_JOB_FAILED;
     }
     if (!result.error.empty()) {
@@ -110,7 +111,7 @@ int main(int argc, char** argv)
     if (cli.list)
         return ListLinks(cli, options);
 
-    const ViewKind kind = cli.json                              ? ViewKind::Json
+    const ViewKind kind = cli.json                                  ? ViewKind::Json
                           : (cli.quiet || !::isatty(STDOUT_FILENO)) ? ViewKind::Lines
                                                                     : ViewKind::Live;
     auto view = MakeJobView(kind, stdout, stderr);

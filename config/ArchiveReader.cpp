@@ -25,8 +25,7 @@ void ArchiveReader::LoadText(const std::string& text)
     // No end-of-line or attribute whitespace conversion: string values keep their bytes.
     // A value made only of blanks is kept too.
     const unsigned options = pugi::parse_cdata | pugi::parse_escapes | pugi::parse_ws_pcdata_single;
-    const pugi::xml_parse_result result =
-        m_doc.load_buffer(text.data(), text.size(), options, pugi::encoding_utf8);
+    const pugi::xml_parse_result result = m_doc.load_buffer(text.data(), text.size(), options, pugi::encoding_utf8);
     if (result)
         return;
     // The parser keeps the tree it built up to the fault. The elements still open there
@@ -37,10 +36,7 @@ void ArchiveReader::LoadText(const std::string& text)
     }
 }
 
-bool ArchiveReader::IsComplete(pugi::xml_node node) const
-{
-    return m_unfinished.count(node.internal_object()) == 0;
-}
+bool ArchiveReader::IsComplete(pugi::xml_node node) const { return m_unfinished.count(node.internal_object()) == 0; }
 
 ArchiveElement ArchiveReader::Root(const char* name) const
 {
@@ -73,8 +69,7 @@ std::string ArchiveElement::Text() const
         switch (part.type()) {
         case pugi::node_pcdata:
         case pugi::node_cdata: text += part.value(); break;
-        case pugi::node_element:
-            throw ArchiveError(std::string("value expected in ") + m_node.name());
+        case pugi::node_element: throw ArchiveError(std::string("value expected in ") + m_node.name());
         default: break;
         }
     }

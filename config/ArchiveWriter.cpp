@@ -22,8 +22,7 @@ ArchiveWriter::ClassInfo& ArchiveWriter::Register(const std::string& cls)
 
 int ArchiveWriter::RegisterClass(const std::string& cls) { return Register(cls).id; }
 
-ArchiveWriter::Attributes ArchiveWriter::ClassAttributes(const std::string& cls, int trackingLevel,
-                                                         unsigned version)
+ArchiveWriter::Attributes ArchiveWriter::ClassAttributes(const std::string& cls, int trackingLevel, unsigned version)
 {
     ClassInfo& info = Register(cls);
     if (info.written)
@@ -34,9 +33,8 @@ ArchiveWriter::Attributes ArchiveWriter::ClassAttributes(const std::string& cls,
             {"version", std::to_string(version)}};
 }
 
-ArchiveWriter::Attributes ArchiveWriter::NewObjectAttributes(const std::string& cls,
-                                                             int trackingLevel, unsigned version,
-                                                             int& objectId)
+ArchiveWriter::Attributes ArchiveWriter::NewObjectAttributes(const std::string& cls, int trackingLevel,
+                                                             unsigned version, int& objectId)
 {
     ClassInfo& info = Register(cls);
     Attributes attributes;
@@ -49,8 +47,7 @@ ArchiveWriter::Attributes ArchiveWriter::NewObjectAttributes(const std::string& 
     return attributes;
 }
 
-ArchiveWriter::Attributes ArchiveWriter::ObjectReferenceAttributes(const std::string& cls,
-                                                                   int objectId) const
+ArchiveWriter::Attributes ArchiveWriter::ObjectReferenceAttributes(const std::string& cls, int objectId) const
 {
     const auto it = m_classes.find(cls);
     assert(it != m_classes.end());
@@ -99,8 +96,7 @@ void ArchiveWriter::EndElement()
     m_text += '\n';
 }
 
-void ArchiveWriter::StringElement(const std::string& name, const std::string& value,
-                                  const Attributes& attributes)
+void ArchiveWriter::StringElement(const std::string& name, const std::string& value, const Attributes& attributes)
 {
     Indent();
     StartTag(name, attributes);
@@ -109,8 +105,7 @@ void ArchiveWriter::StringElement(const std::string& name, const std::string& va
     m_text += '\n';
 }
 
-void ArchiveWriter::NumberElement(const std::string& name, std::int64_t value,
-                                  const Attributes& attributes)
+void ArchiveWriter::NumberElement(const std::string& name, std::int64_t value, const Attributes& attributes)
 {
     Indent();
     StartTag(name, attributes);

@@ -25,8 +25,7 @@ public:
     // Attributes of an object written for the first time through a pointer: the class
     // attributes (or class_id_reference once the class has been written), then object_id.
     // `objectId` receives the object's number.
-    Attributes NewObjectAttributes(const std::string& cls, int trackingLevel, unsigned version,
-                                   int& objectId);
+    Attributes NewObjectAttributes(const std::string& cls, int trackingLevel, unsigned version, int& objectId);
 
     // Attributes of a pointer to an object written before.
     Attributes ObjectReferenceAttributes(const std::string& cls, int objectId) const;
@@ -36,8 +35,7 @@ public:
     void EndElement();
 
     // An element holding one value on one line. Strings get the five XML escapes.
-    void StringElement(const std::string& name, const std::string& value,
-                       const Attributes& attributes = {});
+    void StringElement(const std::string& name, const std::string& value, const Attributes& attributes = {});
     void NumberElement(const std::string& name, std::int64_t value, const Attributes& attributes = {});
 
     // An element with neither value nor children: start tag directly followed by end tag.

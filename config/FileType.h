@@ -8,8 +8,7 @@ public:
     CFileType() = default;
     CFileType(std::string ext, std::string desc, bool checked)
         : m_ext(std::move(ext)), m_desc(std::move(desc)), m_bChecked(checked)
-    {
-    }
+    {}
 
     bool operator==(const CFileType&) const = default;
 

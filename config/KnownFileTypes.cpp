@@ -11,13 +11,12 @@ const char* const kVideo = "Video File";
 const std::vector<std::pair<std::string, std::string>>& KnownFileTypes::Defaults()
 {
     static const std::vector<std::pair<std::string, std::string>> defaults = {
-        {"*.jpg", kImage}, {"*.jpe", kImage},  {"*.jpeg", kImage}, {"*.gif", kImage},
-        {"*.png", kImage}, {"*.bmp", kImage},  {"*.dib", kImage},  {"*.rle", kImage},
-        {"*.tif", kImage}, {"*.tiff", kImage}, {"*.psd", kImage},  {"*.pcx", kImage},
-        {"*.mp3", kAudio}, {"*.ram", kAudio},  {"*.rm", kAudio},   {"*.ogg", kAudio},
-        {"*.wav", kAudio}, {"*.wma", kAudio},  {"*.mpe", kVideo},  {"*.mpg", kVideo},
-        {"*.mpeg", kVideo}, {"*.mp4", kVideo}, {"*.avi", kVideo},  {"*.mov", kVideo},
-        {"*.asf", kVideo}, {"*.wmv", kVideo},
+        {"*.jpg", kImage},  {"*.jpe", kImage}, {"*.jpeg", kImage}, {"*.gif", kImage}, {"*.png", kImage},
+        {"*.bmp", kImage},  {"*.dib", kImage}, {"*.rle", kImage},  {"*.tif", kImage}, {"*.tiff", kImage},
+        {"*.psd", kImage},  {"*.pcx", kImage}, {"*.mp3", kAudio},  {"*.ram", kAudio}, {"*.rm", kAudio},
+        {"*.ogg", kAudio},  {"*.wav", kAudio}, {"*.wma", kAudio},  {"*.mpe", kVideo}, {"*.mpg", kVideo},
+        {"*.mpeg", kVideo}, {"*.mp4", kVideo}, {"*.avi", kVideo},  {"*.mov", kVideo}, {"*.asf", kVideo},
+        {"*.wmv", kVideo},
     };
     return defaults;
 }

@@ -19,8 +19,8 @@ const char* const kStringListClass = "deque<string>";
 
 constexpr std::size_t kMaxRecentDownloadFolders = 15;
 
-template <class List> void WriteStringList(ArchiveWriter& w, const char* name, const List& list,
-                                           const ArchiveWriter::Attributes& attributes)
+template <class List>
+void WriteStringList(ArchiveWriter& w, const char* name, const List& list, const ArchiveWriter::Attributes& attributes)
 {
     w.StartElement(name, attributes);
     w.NumberElement("count", static_cast<std::int64_t>(list.size()));
@@ -90,15 +90,13 @@ std::string PersistSettings::ToXml() const
     ArchiveWriter w;
     w.StartElement("PersistSettings", w.ClassAttributes(kSettingsClass, 0, kClassVersion));
     WriteStringList(w, "m_recentSites", m_recentSites, w.ClassAttributes(kStringListClass, 0, 0));
-    WriteStringList(w, "m_recentCopyMoveFolders", m_recentCopyMoveFolders,
-                    w.ClassAttributes(kStringListClass, 0, 0));
+    WriteStringList(w, "m_recentCopyMoveFolders", m_recentCopyMoveFolders, w.ClassAttributes(kStringListClass, 0, 0));
     w.NumberElement("m_frameWinPos.left", m_frameWinPos.left);
     w.NumberElement("m_frameWinPos.top", m_frameWinPos.top);
     w.NumberElement("m_frameWinPos.right", m_frameWinPos.right);
     w.NumberElement("m_frameWinPos.bottom", m_frameWinPos.bottom);
     WriteNumberList(w, "m_ftViewColWidths", m_ftViewColWidths);
-    WriteStringList(w, "m_recentDownloadFolders", m_recentDownloadFolders,
-                    w.ClassAttributes(kStringListClass, 0, 0));
+    WriteStringList(w, "m_recentDownloadFolders", m_recentDownloadFolders, w.ClassAttributes(kStringListClass, 0, 0));
     WriteNumberList(w, "m_mainViewHdrCols", m_mainViewHdrCols);
     WriteNumberList(w, "m_mainViewHdrColOrdering", m_mainViewHdrColOrdering);
     WriteNumberList(w, "m_mainViewHdrColWidths", m_mainViewHdrColWidths);

@@ -198,13 +198,15 @@ Gallery MakeDemoGallery()
         const auto rgb = Picture(p.w, p.h, p.hue, seed++);
         const std::string path = p.path;
         const bool bmp = path.size() > 4 && path.compare(path.size() - 4, 4, ".bmp") == 0;
-        g.files.push_back({path, bmp ? "image/bmp" : "image/png", bmp ? EncodeBmp(p.w, p.h, rgb) : EncodePng(p.w, p.h, rgb)});
+        g.files.push_back(
+            {path, bmp ? "image/bmp" : "image/png", bmp ? EncodeBmp(p.w, p.h, rgb) : EncodePng(p.w, p.h, rgb)});
         if (p.w > 8)
             g.wanted.push_back(path);
     }
     g.files.push_back({"/gallery/about.html", "text/html", "<html><body>About this gallery.</body></html>\n"});
     g.files.push_back({"/gallery/notes.txt", "text/plain", "Notes that no harvest with the default types takes.\n"});
-    g.files.push_back({"/gallery/archive.zip", "application/zip", std::string("PK\x05\x06", 4) + std::string(18, '\0')});
+    g.files.push_back(
+        {"/gallery/archive.zip", "application/zip", std::string("PK\x05\x06", 4) + std::string(18, '\0')});
 
     g.pageTemplate =
         "<!DOCTYPE html>\n<html><head><title>Quarrow demo gallery</title></head>\n<body>\n"
@@ -238,8 +240,7 @@ Gallery MakeBenchGallery(const std::string& name, int count, std::size_t minByte
     for (int i = 0; i < count; ++i) {
         char file[32];
         std::snprintf(file, sizeof file, "f%04d.jpg", i);
-        const std::size_t size =
-            maxBytes > minBytes ? minBytes + random.Next() % (maxBytes - minBytes + 1) : minBytes;
+        const std::size_t size = maxBytes > minBytes ? minBytes + random.Next() % (maxBytes - minBytes + 1) : minBytes;
         std::string body(size, '\0');
         for (std::size_t k = 0; k < size; k += 4) {
             const std::uint32_t v = random.Next();

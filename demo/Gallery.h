@@ -43,9 +43,9 @@ std::string EncodeBmp(int width, int height, const std::vector<std::uint8_t>& rg
 
 struct ServerOptions {
     std::string host = "127.0.0.1";
-    int port = 0;                      // 0: the system picks one
-    unsigned delayMs = 0;              // wait before every response
-    std::uint64_t bytesPerSecond = 0;  // per connection; 0: as fast as possible
+    int port = 0;                     // 0: the system picks one
+    unsigned delayMs = 0;             // wait before every response
+    std::uint64_t bytesPerSecond = 0; // per connection; 0: as fast as possible
     std::size_t threads = 32;
 };
 

@@ -13,8 +13,9 @@ namespace {
 
 int Usage()
 {
-    std::fprintf(stderr, "usage: quarrow-gallery-server [--gallery demo|large|small] [--port N] [--delay-ms N]\n"
-                         "                              [--rate BYTES_PER_SECOND] [--port-file FILE] [--urls-file FILE]\n");
+    std::fprintf(stderr,
+                 "usage: quarrow-gallery-server [--gallery demo|large|small] [--port N] [--delay-ms N]\n"
+                 "                              [--rate BYTES_PER_SECOND] [--port-file FILE] [--urls-file FILE]\n");
     return 64;
 }
 

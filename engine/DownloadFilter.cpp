@@ -14,8 +14,7 @@ namespace {
 // Compiled once and shared; a function-local static is safe on a first use from two threads.
 const boost::regex& WellFormedPattern()
 {
-    static const boost::regex re(R"(^\*\.[A-Za-z0-9'~`!@#$%&^_+=\(\){},\-\[\];]+$)",
-                                 boost::regex::perl);
+    static const boost::regex re(R"(^\*\.[A-Za-z0-9'~`!@#$%&^_+=\(\){},\-\[\];]+$)", boost::regex::perl);
     return re;
 }
 
@@ -24,8 +23,7 @@ const boost::regex& WellFormedPattern()
 void ParseExtensionList(const std::string& list, std::set<std::string>& target)
 {
     std::vector<std::string> pieces;
-    boost::algorithm::split(pieces, list, boost::algorithm::is_any_of("|"),
-                            boost::algorithm::token_compress_off);
+    boost::algorithm::split(pieces, list, boost::algorithm::is_any_of("|"), boost::algorithm::token_compress_off);
     std::set<std::string> parsed;
     for (const std::string& piece : pieces) {
         if (!CDownloadFilter::IsWellFormedPattern(piece))

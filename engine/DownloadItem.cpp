@@ -10,16 +10,12 @@
 
 namespace {
 
-std::int64_t NowSeconds()
-{
-    return static_cast<std::int64_t>(std::time(nullptr));
-}
+std::int64_t NowSeconds() { return static_cast<std::int64_t>(std::time(nullptr)); }
 
 // Statuses whose transfer has no bytes worth showing: queued, cancelled, errored, skipped.
 bool ShowsNoTransfer(DownloadItemStatus status)
 {
-    return status == DIS_QUEUED || status == DIS_CANCELLED || status == DIS_ERRORED ||
-           status == DIS_SKIPPED;
+    return status == DIS_QUEUED || status == DIS_CANCELLED || status == DIS_ERRORED || status == DIS_SKIPPED;
 }
 
 // Statuses whose byte counts count for the transferred and remaining orderings.
@@ -68,20 +64,12 @@ std::string FormatByteSize(double bytes)
 }
 
 CDownloadItem::CDownloadItem(const CDownloadItem& other)
-    : m_itemId(other.m_itemId),
-      m_fileName(other.m_fileName),
-      m_savedPath(other.m_savedPath),
-      m_fileSize(other.m_fileSize),
-      m_bytesTransferred(other.m_bytesTransferred),
-      m_url(other.m_url),
-      m_linkKind(other.m_linkKind),
-      m_startTime(other.m_startTime),
-      m_status(other.m_status),
+    : m_itemId(other.m_itemId), m_fileName(other.m_fileName), m_savedPath(other.m_savedPath),
+      m_fileSize(other.m_fileSize), m_bytesTransferred(other.m_bytesTransferred), m_url(other.m_url),
+      m_linkKind(other.m_linkKind), m_startTime(other.m_startTime), m_status(other.m_status),
       // A buffer of its own: snapshots handed to the view never share text with live items.
-      m_statusInfo(other.m_statusInfo ? std::make_shared<const std::string>(*other.m_statusInfo)
-                                      : nullptr)
-{
-}
+      m_statusInfo(other.m_statusInfo ? std::make_shared<const std::string>(*other.m_statusInfo) : nullptr)
+{}
 
 CDownloadItem& CDownloadItem::operator=(const CDownloadItem& other)
 {
@@ -96,8 +84,7 @@ CDownloadItem& CDownloadItem::operator=(const CDownloadItem& other)
     m_linkKind = other.m_linkKind;
     m_startTime = other.m_startTime;
     m_status = other.m_status;
-    m_statusInfo = other.m_statusInfo ? std::make_shared<const std::string>(*other.m_statusInfo)
-                                      : nullptr;
+    m_statusInfo = other.m_statusInfo ? std::make_shared<const std::string>(*other.m_statusInfo) : nullptr;
     return *this;
 }
 
@@ -108,28 +95,23 @@ void CDownloadItem::SetBytesTransferred(std::int64_t count)
         m_status = DIS_IN_PROGRESS;
     }
     m_bytesTransferred = count;
-    if (m_fileSize > 0 && count >= m_fileSize &&
-        (m_status == DIS_QUEUED || m_status == DIS_IN_PROGRESS))
+    if (m_fileSize > 0 && count >= m_fileSize && (m_status == DIS_QUEUED || m_status == DIS_IN_PROGRESS))
         m_status = DIS_COMPLETED;
 }
 
 void CDownloadItem::SetStatusInfo(const std::string& text)
 {
-    m_statusInfo =
-        std::make_shared<const std::string>("Filename: " + m_fileName + "\r\nInfo: " + text + ".");
+    m_statusInfo = std::make_shared<const std::string>("Filename: " + m_fileName + "\r\nInfo: " + text + ".");
 }
 
 std::int64_t CDownloadItem::GetEffectiveSize() const
 {
     switch (m_status) {
-    case DIS_SKIPPED:
-        return m_fileSize > 0 ? m_fileSize : 0;
+    case DIS_SKIPPED: return m_fileSize > 0 ? m_fileSize : 0;
     case DIS_QUEUED:
     case DIS_CANCELLED:
-    case DIS_ERRORED:
-        return 0;
-    default:
-        return m_fileSize;
+    case DIS_ERRORED: return 0;
+    default: return m_fileSize;
     }
 }
 
@@ -137,22 +119,13 @@ double CDownloadItem::GetProgress() const
 {
     // Final statuses get distinct negative codes so that sorting by progress groups them.
     switch (m_status) {
-    case DIS_QUEUED:
-        return -2;
-    case DIS_CANCELLED:
-        return -3;
-    case DIS_ERRORED:
-        return -4;
-    case DIS_COMPLETED:
-        return 1;
-    case DIS_SKIPPED:
-        return -5;
-    case DIS_DELETED:
-        return -6;
-    default:
-        return m_fileSize > 0
-                   ? static_cast<double>(m_bytesTransferred) / static_cast<double>(m_fileSize)
-                   : 0;
+    case DIS_QUEUED: return -2;
+    case DIS_CANCELLED: return -3;
+    case DIS_ERRORED: return -4;
+    case DIS_COMPLETED: return 1;
+    case DIS_SKIPPED: return -5;
+    case DIS_DELETED: return -6;
+    default: return m_fileSize > 0 ? static_cast<double>(m_bytesTransferred) / static_cast<double>(m_fileSize) : 0;
     }
 }
 
@@ -189,30 +162,18 @@ std::string CDownloadItem::GetRemainingText() const
     return FormatByteSize(static_cast<double>(m_fileSize - m_bytesTransferred));
 }
 
-std::string CDownloadItem::GetSpeedText() const
-{
-    return FormatByteSize(GetSpeed()) + "/s";
-}
+std::string CDownloadItem::GetSpeedText() const { return FormatByteSize(GetSpeed()) + "/s"; }
 
-std::int64_t CDownloadItem::GetTransferredKey() const
-{
-    return HasTransferKeys(m_status) ? m_bytesTransferred : 0;
-}
+std::int64_t CDownloadItem::GetTransferredKey() const { return HasTransferKeys(m_status) ? m_bytesTransferred : 0; }
 
 std::int64_t CDownloadItem::GetRemainingKey() const
 {
     return HasTransferKeys(m_status) ? m_fileSize - m_bytesTransferred : 0;
 }
 
-bool IdAscending(const DownloadItemPtr& a, const DownloadItemPtr& b)
-{
-    return a->GetId() < b->GetId();
-}
+bool IdAscending(const DownloadItemPtr& a, const DownloadItemPtr& b) { return a->GetId() < b->GetId(); }
 
-bool IdDescending(const DownloadItemPtr& a, const DownloadItemPtr& b)
-{
-    return a->GetId() > b->GetId();
-}
+bool IdDescending(const DownloadItemPtr& a, const DownloadItemPtr& b) { return a->GetId() > b->GetId(); }
 
 bool FileNameAscending(const DownloadItemPtr& a, const DownloadItemPtr& b)
 {
@@ -254,15 +215,9 @@ bool ProgressDescending(const DownloadItemPtr& a, const DownloadItemPtr& b)
     return a->GetProgress() > b->GetProgress();
 }
 
-bool SpeedAscending(const DownloadItemPtr& a, const DownloadItemPtr& b)
-{
-    return a->GetSpeed() < b->GetSpeed();
-}
+bool SpeedAscending(const DownloadItemPtr& a, const DownloadItemPtr& b) { return a->GetSpeed() < b->GetSpeed(); }
 
-bool SpeedDescending(const DownloadItemPtr& a, const DownloadItemPtr& b)
-{
-    return a->GetSpeed() > b->GetSpeed();
-}
+bool SpeedDescending(const DownloadItemPtr& a, const DownloadItemPtr& b) { return a->GetSpeed() > b->GetSpeed(); }
 
 bool TransferredAscending(const DownloadItemPtr& a, const DownloadItemPtr& b)
 {
@@ -312,7 +267,4 @@ const char* DownloadItemStatusLabel(DownloadItemStatus status)
     return "Unknown";
 }
 
-bool IsFinalItemStatus(DownloadItemStatus status)
-{
-    return status != DIS_QUEUED && status != DIS_IN_PROGRESS;
-}
+bool IsFinalItemStatus(DownloadItemStatus status) { return status != DIS_QUEUED && status != DIS_IN_PROGRESS; }

@@ -49,11 +49,8 @@ size_t Abort(size_t bytes) { return bytes == 0 ? 1 : 0; }
 bool CDownloadItemFetcher::AdmitCallback(CDownloadItem& item, bool completedGoesOn)
 {
     switch (item.GetStatus()) {
-    case DIS_QUEUED:
-        item.SetStatus(DIS_IN_PROGRESS);
-        return true;
-    case DIS_IN_PROGRESS:
-        return true;
+    case DIS_QUEUED: item.SetStatus(DIS_IN_PROGRESS); return true;
+    case DIS_IN_PROGRESS: return true;
     case DIS_COMPLETED:
         if (completedGoesOn)
             return true;
@@ -61,11 +58,8 @@ bool CDownloadItemFetcher::AdmitCallback(CDownloadItem& item, bool completedGoes
         return false;
     case DIS_CANCELLED:
     case DIS_ERRORED:
-    case DIS_SKIPPED:
-        return false;
-    default:
-        item.SetStatus(DIS_ERRORED);
-        return false;
+    case DIS_SKIPPED: return false;
+    default: item.SetStatus(DIS_ERRORED); return false;
     }
 }
 
@@ -81,10 +75,7 @@ void CDownloadItemFetcher::SetSaveSettings(const SaveSettings& settings)
     m_nMaxConcurrentDownloads = std::max<std::int32_t>(1, settings.m_nMaxConcurrentDownloads);
 }
 
-void CDownloadItemFetcher::SetConnectionSettings(const ConnectionSettings& settings)
-{
-    m_connSettings = settings;
-}
+void CDownloadItemFetcher::SetConnectionSettings(const ConnectionSettings& settings) { m_connSettings = settings; }
 
 bool CDownloadItemFetcher::ClientContinues() { return m_pClient == nullptr || m_pClient->ShouldContinue(); }
 
@@ -484,8 +475,7 @@ void CDownloadItemFetcher::SaveDownloadedFile(std::int32_t index)
         std::string name = item.GetFileName();
         std::string path;
         switch (info.file.Save(m_downloadFolder, m_fileSavePolicy, name, path)) {
-        case CDownloadFile::SR_SAVED:
-            break;
+        case CDownloadFile::SR_SAVED: break;
         case CDownloadFile::SR_NAME_TAKEN:
             info.file.Discard();
             SetItemOutcome(index, DIS_ERRORED, kSaveFailedSkip);
@@ -495,9 +485,7 @@ void CDownloadItemFetcher::SaveDownloadedFile(std::int32_t index)
             SetItemOutcome(index, DIS_ERRORED, kNoUniqueName);
             return;
         case CDownloadFile::SR_MOVE_FAILED:
-        case CDownloadFile::SR_NOTHING_OPEN:
-            SetItemOutcome(index, DIS_ERRORED, kSaveFailed);
-            return;
+        case CDownloadFile::SR_NOTHING_OPEN: SetItemOutcome(index, DIS_ERRORED, kSaveFailed); return;
         }
         item.SetFileName(name);
         item.SetStatus(DIS_COMPLETED);

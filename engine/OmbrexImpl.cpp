@@ -159,8 +159,8 @@ void COmbrex::WorkerProc()
         result = m_pageFetcher.FetchPage(url, m_page);
         std::lock_guard<std::mutex> lock(m_urlLock);
         m_currentURL = url;
-        m_pageFailureReason = result == FR_OK || result == FR_CANCELLED ? std::string()
-                                                                        : m_pageFetcher.GetFailureReason();
+        m_pageFailureReason =
+            result == FR_OK || result == FR_CANCELLED ? std::string() : m_pageFetcher.GetFailureReason();
     } catch (...) {
         publish(DS_PAGE_FAILED);
         SetBusy(false);

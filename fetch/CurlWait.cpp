@@ -3,12 +3,9 @@
 std::chrono::milliseconds WaitSliceFor(int respFactor)
 {
     switch (respFactor) {
-    case 0:
-        return std::chrono::milliseconds(90);
-    case 1:
-        return std::chrono::milliseconds(50);
-    default:
-        return std::chrono::milliseconds(10);
+    case 0: return std::chrono::milliseconds(90);
+    case 1: return std::chrono::milliseconds(50);
+    default: return std::chrono::milliseconds(10);
     }
 }
 

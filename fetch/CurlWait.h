@@ -25,8 +25,8 @@ enum CurlWaitResult {
 CurlWaitResult WaitOnCurlSockets(CURLM* multi, std::chrono::milliseconds slice);
 
 enum CurlPassResult {
-    CPR_CONTINUE = 0,       // performed; look at the running count and go on
-    CPR_CANCELLED = 1,      // shouldContinue said no at a time-out
+    CPR_CONTINUE = 0,  // performed; look at the running count and go on
+    CPR_CANCELLED = 1, // shouldContinue said no at a time-out
     CPR_SOCKETS_FAILED = 2,
     CPR_WAIT_FAILED = 3,
 };
@@ -35,20 +35,17 @@ enum CurlPassResult {
 // time-out ask `shouldContinue` first and, if allowed, perform too so that libcurl's own
 // timers (connect fallbacks, resolver) keep running while no socket is busy.
 template <typename ShouldContinue>
-CurlPassResult WaitAndPerform(CURLM* multi, std::chrono::milliseconds slice,
-                              ShouldContinue&& shouldContinue, int& running)
+CurlPassResult WaitAndPerform(CURLM* multi, std::chrono::milliseconds slice, ShouldContinue&& shouldContinue,
+                              int& running)
 {
     switch (WaitOnCurlSockets(multi, slice)) {
-    case CWR_SOCKETS_FAILED:
-        return CPR_SOCKETS_FAILED;
-    case CWR_WAIT_FAILED:
-        return CPR_WAIT_FAILED;
+    case CWR_SOCKETS_FAILED: return CPR_SOCKETS_FAILED;
+    case CWR_WAIT_FAILED: return CPR_WAIT_FAILED;
     case CWR_TIMEOUT:
         if (!shouldContinue())
             return CPR_CANCELLED;
         break;
-    case CWR_ACTIVITY:
-        break;
+    case CWR_ACTIVITY: break;
     }
     PerformUntilSettled(multi, running);
     return CPR_CONTINUE;

@@ -73,13 +73,13 @@ FetchResult CHtmlPageFetcher::FetchPage(std::string& url, std::vector<char>& bod
                 }
                 if (failure != CURLE_OK) {
                     if (m_result == FR_OK)
-                        m_result = IsHeaderOverflow(failure, error, body.empty()) ? FR_HEADERS_TOO_BIG
-                                                                                  : FR_TRANSFER_FAILED;
+                        m_result =
+                            IsHeaderOverflow(failure, error, body.empty()) ? FR_HEADERS_TOO_BIG : FR_TRANSFER_FAILED;
                     if (m_result == FR_NOT_HTML) {
                         char* type = nullptr;
                         curl_easy_getinfo(easy, CURLINFO_CONTENT_TYPE, &type);
-                        m_failureReason = std::string("not an HTML page (Content-Type: ") +
-                                          (type && *type ? type : "none") + ")";
+                        m_failureReason =
+                            std::string("not an HTML page (Content-Type: ") + (type && *type ? type : "none") + ")";
                     } else if (m_failureReason.empty()) {
                         m_failureReason = DescribeFailure(easy, failure, error);
                     }
@@ -100,8 +100,8 @@ FetchResult CHtmlPageFetcher::FetchPage(std::string& url, std::vector<char>& bod
                 url = effective;
                 break;
             }
-            const CurlPassResult pass =
-                WaitAndPerform(multi.get(), slice, [this] { return m_pClient->ShouldContinue(); }, running);
+            const CurlPassResult pass = WaitAndPerform(
+                multi.get(), slice, [this] { return m_pClient->ShouldContinue(); }, running);
             if (pass == CPR_CANCELLED) {
                 m_result = FR_CANCELLED;
                 break;

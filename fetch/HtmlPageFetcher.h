@@ -55,8 +55,8 @@ private:
     // libcurl callbacks; `userdata` is the fetcher.
     static size_t HeaderCallback(char* data, size_t size, size_t count, void* userdata);
     static size_t BodyCallback(char* data, size_t size, size_t count, void* userdata);
-    static int ProgressCallback(void* userdata, curl_off_t dltotal, curl_off_t dlnow,
-                                curl_off_t ultotal, curl_off_t ulnow);
+    static int ProgressCallback(void* userdata, curl_off_t dltotal, curl_off_t dlnow, curl_off_t ultotal,
+                                curl_off_t ulnow);
 
     FetchResult Fail(FetchResult result, std::string reason);
     static bool IsHeaderOverflow(CURLcode code, const char* error, bool noBodyYet);

@@ -63,21 +63,30 @@ TagName ClassifyTag(std::string_view name)
     using HELPERS::EqualsIgnoringAsciiCase;
     switch (name.size()) {
     case 1: return EqualsIgnoringAsciiCase(name, "a") ? TagName::A : TagName::Other;
-    case 3: return EqualsIgnoringAsciiCase(name, "img") ? TagName::Img : EqualsIgnoringAsciiCase(name, "xmp") ? TagName::RawText : TagName::Other;
+    case 3:
+        return EqualsIgnoringAsciiCase(name, "img")   ? TagName::Img
+               : EqualsIgnoringAsciiCase(name, "xmp") ? TagName::RawText
+                                                      : TagName::Other;
     case 4: return EqualsIgnoringAsciiCase(name, "base") ? TagName::Base : TagName::Other;
-    case 5: return EqualsIgnoringAsciiCase(name, "style") || EqualsIgnoringAsciiCase(name, "title") ? TagName::RawText : TagName::Other;
-    case 6: return EqualsIgnoringAsciiCase(name, "script") || EqualsIgnoringAsciiCase(name, "iframe") ? TagName::RawText : TagName::Other;
+    case 5:
+        return EqualsIgnoringAsciiCase(name, "style") || EqualsIgnoringAsciiCase(name, "title") ? TagName::RawText
+                                                                                                : TagName::Other;
+    case 6:
+        return EqualsIgnoringAsciiCase(name, "script") || EqualsIgnoringAsciiCase(name, "iframe") ? TagName::RawText
+                                                                                                  : TagName::Other;
     case 7: return EqualsIgnoringAsciiCase(name, "noembed") ? TagName::RawText : TagName::Other;
-    case 8: return EqualsIgnoringAsciiCase(name, "textarea") || EqualsIgnoringAsciiCase(name, "noframes") ? TagName::RawText : TagName::Other;
+    case 8:
+        return EqualsIgnoringAsciiCase(name, "textarea") || EqualsIgnoringAsciiCase(name, "noframes") ? TagName::RawText
+                                                                                                      : TagName::Other;
     case 9: return EqualsIgnoringAsciiCase(name, "plaintext") ? TagName::PlainText : TagName::Other;
     default: return TagName::Other;
     }
 }
 
 struct Tag {
-    const char* end = nullptr;  // just past the closing ">"
-    bool hasValue = false;      // the wanted attribute was present
-    std::string_view value;     // its raw value, character references not yet decoded
+    const char* end = nullptr; // just past the closing ">"
+    bool hasValue = false;     // the wanted attribute was present
+    std::string_view value;    // its raw value, character references not yet decoded
 };
 
 // Reads a tag's attributes from `p` (just past its name) to its ">", keeping the value of
@@ -98,8 +107,9 @@ bool ReadTag(const char* p, const char* end, std::string_view wanted, Tag& tag)
         const char* attr = p++;
         while (p < end && !Stops(*p, kEndsName))
             ++p;
-        const bool keep = !tag.hasValue && !wanted.empty() &&
-                          HELPERS::EqualsIgnoringAsciiCase(std::string_view(attr, static_cast<std::size_t>(p - attr)), wanted);
+        const bool keep =
+            !tag.hasValue && !wanted.empty() &&
+            HELPERS::EqualsIgnoringAsciiCase(std::string_view(attr, static_cast<std::size_t>(p - attr)), wanted);
         while (p < end && IsHtmlSpace(*p))
             ++p;
         if (p == end)
@@ -164,15 +174,15 @@ struct NamedReference {
 
 // The names of U+00A0 to U+00FF, in order; all of them are legacy names.
 constexpr const char* kLatin1Names[] = {
-    "nbsp", "iexcl", "cent", "pound", "curren", "yen", "brvbar", "sect", "uml", "copy", "ordf", "laquo",
-    "not", "shy", "reg", "macr", "deg", "plusmn", "sup2", "sup3", "acute", "micro", "para", "middot",
-    "cedil", "sup1", "ordm", "raquo", "frac14", "frac12", "frac34", "iquest", "Agrave", "Aacute", "Acirc",
-    "Atilde", "Auml", "Aring", "AElig", "Ccedil", "Egrave", "Eacute", "Ecirc", "Euml", "Igrave", "Iacute",
-    "Icirc", "Iuml", "ETH", "Ntilde", "Ograve", "Oacute", "Ocirc", "Otilde", "Ouml", "times", "Oslash",
-    "Ugrave", "Uacute", "Ucirc", "Uuml", "Yacute", "THORN", "szlig", "agrave", "aacute", "acirc", "atilde",
-    "auml", "aring", "aelig", "ccedil", "egrave", "eacute", "ecirc", "euml", "igrave", "iacute", "icirc",
-    "iuml", "eth", "ntilde", "ograve", "oacute", "ocirc", "otilde", "ouml", "divide", "oslash", "ugrave",
-    "uacute", "ucirc", "uuml", "yacute", "thorn", "yuml"};
+    "nbsp",   "iexcl",  "cent",   "pound",  "curren", "yen",    "brvbar", "sect",   "uml",    "copy",   "ordf",
+    "laquo",  "not",    "shy",    "reg",    "macr",   "deg",    "plusmn", "sup2",   "sup3",   "acute",  "micro",
+    "para",   "middot", "cedil",  "sup1",   "ordm",   "raquo",  "frac14", "frac12", "frac34", "iquest", "Agrave",
+    "Aacute", "Acirc",  "Atilde", "Auml",   "Aring",  "AElig",  "Ccedil", "Egrave", "Eacute", "Ecirc",  "Euml",
+    "Igrave", "Iacute", "Icirc",  "Iuml",   "ETH",    "Ntilde", "Ograve", "Oacute", "Ocirc",  "Otilde", "Ouml",
+    "times",  "Oslash", "Ugrave", "Uacute", "Ucirc",  "Uuml",   "Yacute", "THORN",  "szlig",  "agrave", "aacute",
+    "acirc",  "atilde", "auml",   "aring",  "aelig",  "ccedil", "egrave", "eacute", "ecirc",  "euml",   "igrave",
+    "iacute", "icirc",  "iuml",   "eth",    "ntilde", "ograve", "oacute", "ocirc",  "otilde", "ouml",   "divide",
+    "oslash", "ugrave", "uacute", "ucirc",  "uuml",   "yacute", "thorn",  "yuml"};
 static_assert(std::size(kLatin1Names) == 0x100 - 0xA0);
 
 // The references that occur in addresses and file names: the ASCII punctuation ones, the
@@ -184,22 +194,23 @@ const std::unordered_map<std::string_view, NamedReference>& NamedReferences()
         for (std::size_t i = 0; i < std::size(kLatin1Names); ++i)
             t.emplace(kLatin1Names[i], NamedReference{static_cast<std::uint32_t>(0xA0 + i), true});
         const std::pair<std::string_view, std::uint32_t> legacyAscii[] = {
-            {"amp", '&'}, {"AMP", '&'}, {"lt", '<'}, {"LT", '<'}, {"gt", '>'}, {"GT", '>'},
-            {"quot", '"'}, {"QUOT", '"'}, {"COPY", 0xA9}, {"REG", 0xAE}};
+            {"amp", '&'}, {"AMP", '&'},  {"lt", '<'},   {"LT", '<'},    {"gt", '>'},
+            {"GT", '>'},  {"quot", '"'}, {"QUOT", '"'}, {"COPY", 0xA9}, {"REG", 0xAE}};
         for (const auto& [name, cp] : legacyAscii)
             t.emplace(name, NamedReference{cp, true});
         const std::pair<std::string_view, std::uint32_t> others[] = {
-            {"Tab", '\t'}, {"NewLine", '\n'}, {"excl", '!'}, {"num", '#'}, {"dollar", '$'}, {"percnt", '%'},
-            {"apos", '\''}, {"lpar", '('}, {"rpar", ')'}, {"ast", '*'}, {"midast", '*'}, {"plus", '+'},
-            {"comma", ','}, {"period", '.'}, {"sol", '/'}, {"colon", ':'}, {"semi", ';'}, {"equals", '='},
-            {"quest", '?'}, {"commat", '@'}, {"lsqb", '['}, {"lbrack", '['}, {"bsol", '\\'}, {"rsqb", ']'},
-            {"rbrack", ']'}, {"Hat", '^'}, {"lowbar", '_'}, {"UnderBar", '_'}, {"grave", '`'}, {"lcub", '{'},
-            {"lbrace", '{'}, {"verbar", '|'}, {"vert", '|'}, {"VerticalLine", '|'}, {"rcub", '}'},
-            {"rbrace", '}'}, {"hyphen", 0x2010}, {"dash", 0x2010}, {"ndash", 0x2013}, {"mdash", 0x2014},
-            {"lsquo", 0x2018}, {"rsquo", 0x2019}, {"ldquo", 0x201C}, {"rdquo", 0x201D}, {"hellip", 0x2026},
-            {"bull", 0x2022}, {"euro", 0x20AC}, {"trade", 0x2122}, {"OElig", 0x152}, {"oelig", 0x153},
-            {"Scaron", 0x160}, {"scaron", 0x161}, {"Yuml", 0x178}, {"zwnj", 0x200C}, {"zwj", 0x200D},
-            {"lrm", 0x200E}, {"rlm", 0x200F}, {"ensp", 0x2002}, {"emsp", 0x2003}, {"thinsp", 0x2009}};
+            {"Tab", '\t'},     {"NewLine", '\n'},  {"excl", '!'},     {"num", '#'},          {"dollar", '$'},
+            {"percnt", '%'},   {"apos", '\''},     {"lpar", '('},     {"rpar", ')'},         {"ast", '*'},
+            {"midast", '*'},   {"plus", '+'},      {"comma", ','},    {"period", '.'},       {"sol", '/'},
+            {"colon", ':'},    {"semi", ';'},      {"equals", '='},   {"quest", '?'},        {"commat", '@'},
+            {"lsqb", '['},     {"lbrack", '['},    {"bsol", '\\'},    {"rsqb", ']'},         {"rbrack", ']'},
+            {"Hat", '^'},      {"lowbar", '_'},    {"UnderBar", '_'}, {"grave", '`'},        {"lcub", '{'},
+            {"lbrace", '{'},   {"verbar", '|'},    {"vert", '|'},     {"VerticalLine", '|'}, {"rcub", '}'},
+            {"rbrace", '}'},   {"hyphen", 0x2010}, {"dash", 0x2010},  {"ndash", 0x2013},     {"mdash", 0x2014},
+            {"lsquo", 0x2018}, {"rsquo", 0x2019},  {"ldquo", 0x201C}, {"rdquo", 0x201D},     {"hellip", 0x2026},
+            {"bull", 0x2022},  {"euro", 0x20AC},   {"trade", 0x2122}, {"OElig", 0x152},      {"oelig", 0x153},
+            {"Scaron", 0x160}, {"scaron", 0x161},  {"Yuml", 0x178},   {"zwnj", 0x200C},      {"zwj", 0x200D},
+            {"lrm", 0x200E},   {"rlm", 0x200F},    {"ensp", 0x2002},  {"emsp", 0x2003},      {"thinsp", 0x2009}};
         for (const auto& [name, cp] : others)
             t.emplace(name, NamedReference{cp, false});
         return t;
@@ -208,10 +219,10 @@ const std::unordered_map<std::string_view, NamedReference>& NamedReferences()
 }
 
 // What the numeric references 0x80 to 0x9F stand for (windows-1252), as browsers read them.
-constexpr std::uint16_t kC1Replacements[32] = {
-    0x20AC, 0x81,   0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x8D,   0x017D, 0x8F,   0x90,   0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x9D,   0x017E, 0x0178};
+constexpr std::uint16_t kC1Replacements[32] = {0x20AC, 0x81,   0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                               0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x8D,   0x017D, 0x8F,
+                                               0x90,   0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                               0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x9D,   0x017E, 0x0178};
 
 // Decodes the reference at s[i] == '&' into `out` and returns the bytes it took, or 0 when
 // it is none and the "&" stands for itself. Attribute rules: a legacy name without ";"
@@ -412,9 +423,9 @@ LinkKind CLinkExtractor::ScanToNextLink(std::string& url, std::string& fileName,
             ++nameEnd;
         const std::string_view name(nameStart, static_cast<std::size_t>(nameEnd - nameStart));
         const TagName kind = isEndTag ? TagName::Other : ClassifyTag(name);
-        const std::string_view wanted = kind == TagName::Img                           ? "src"
+        const std::string_view wanted = kind == TagName::Img                          ? "src"
                                         : kind == TagName::A || kind == TagName::Base ? "href"
-                                                                                        : "";
+                                                                                      : "";
         Tag tag;
         if (!ReadTag(nameEnd, end, wanted, tag))
             return LK_NONE; // the page ends inside a tag

@@ -32,11 +32,11 @@ public:
 private:
     LinkKind ScanToNextLink(std::string& url, std::string& fileName, std::string& extension);
 
-    std::vector<char> m_html;   // the page bytes, not zero-terminated
-    std::size_t m_cursor = 0;   // where the next scan starts: always outside any tag
+    std::vector<char> m_html; // the page bytes, not zero-terminated
+    std::size_t m_cursor = 0; // where the next scan starts: always outside any tag
     bool m_bDone = true;
-    bool m_bBaseSeen = false;   // only the first <base href> counts
+    bool m_bBaseSeen = false; // only the first <base href> counts
     std::string m_currentURL;
-    HttpURL m_pageURL;          // the page's effective address
-    HttpURL m_baseURL;          // what links resolve against: the page or its <base href>
+    HttpURL m_pageURL; // the page's effective address
+    HttpURL m_baseURL; // what links resolve against: the page or its <base href>
 };

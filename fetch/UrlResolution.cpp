@@ -57,10 +57,7 @@ void AppendEncoded(std::string& out, std::string_view text, unsigned char set)
 }
 
 // "." and "..", also when written with %2e as browsers accept them.
-bool IsDotSegment(std::string_view s)
-{
-    return s == "." || HELPERS::EqualsIgnoringAsciiCase(s, "%2e");
-}
+bool IsDotSegment(std::string_view s) { return s == "." || HELPERS::EqualsIgnoringAsciiCase(s, "%2e"); }
 
 bool IsDoubleDotSegment(std::string_view s)
 {
@@ -332,7 +329,8 @@ constexpr std::size_t kMaxNameBytes = 200;
 // The characters a file type may be written with (the filter refuses any other).
 bool IsExtensionChar(char c)
 {
-    return IsAsciiAlpha(c) || IsAsciiDigit(c) || std::string_view("'~`!@#$%&^_+=(){},-[];").find(c) != std::string_view::npos;
+    return IsAsciiAlpha(c) || IsAsciiDigit(c) ||
+           std::string_view("'~`!@#$%&^_+=(){},-[];").find(c) != std::string_view::npos;
 }
 
 // The number of bytes of `s` that fit in `limit` without cutting a UTF-8 sequence.

@@ -60,8 +60,7 @@ int CreateSibling(const std::string& path, std::string& tempPath)
     const std::string folder = FolderOf(path);
     const std::string name = path.substr(folder.size());
     for (int attempt = 0; attempt < 100; ++attempt) {
-        tempPath = folder + "." + name + "." + std::to_string(::getpid()) + "-" +
-                   std::to_string(counter++) + ".tmp";
+        tempPath = folder + "." + name + "." + std::to_string(::getpid()) + "-" + std::to_string(counter++) + ".tmp";
         // 0666 under the umask: the same mode a plainly created file would get.
         const int fd = ::open(tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd >= 0 || errno != EEXIST)

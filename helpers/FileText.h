@@ -15,7 +15,6 @@ enum class FileTextResult {
 
 // Reads the whole file at `path` (links followed) into `text`. Only a regular file is
 // read: a FIFO or a device would block or never end. Never blocks on opening.
-FileTextResult ReadFileText(const std::string& path, std::string& text,
-                            std::size_t maxBytes = kMaxFileTextBytes);
+FileTextResult ReadFileText(const std::string& path, std::string& text, std::size_t maxBytes = kMaxFileTextBytes);
 
 } // namespace HELPERS

@@ -88,11 +88,24 @@ private:
         switch (Peek()) {
         case '{': Members(v); break;
         case '[': Items(v); break;
-        case '"': v.type = JsonValue::String; v.text = Str(); break;
-        case 't': Word("true"); v.type = JsonValue::Bool; v.boolean = true; break;
-        case 'f': Word("false"); v.type = JsonValue::Bool; break;
+        case '"':
+            v.type = JsonValue::String;
+            v.text = Str();
+            break;
+        case 't':
+            Word("true");
+            v.type = JsonValue::Bool;
+            v.boolean = true;
+            break;
+        case 'f':
+            Word("false");
+            v.type = JsonValue::Bool;
+            break;
         case 'n': Word("null"); break;
-        default: v.type = JsonValue::Number; v.number = Num(); break;
+        default:
+            v.type = JsonValue::Number;
+            v.number = Num();
+            break;
         }
         --m_depth;
         return v;

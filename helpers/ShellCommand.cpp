@@ -14,50 +14,34 @@ namespace HELPERS {
 std::intptr_t ShellCodeFromXdgOpenStatus(int exitStatus)
 {
     switch (exitStatus) {
-    case 0:
-        return kShellSuccess;
-    case 2:
-        return 2;  // file not found
-    case 3:
-        return 31; // no program to open it with
-    default:
-        return -1;
+    case 0: return kShellSuccess;
+    case 2: return 2;  // file not found
+    case 3: return 31; // no program to open it with
+    default: return -1;
     }
 }
 
 const char* ShellErrorMessage(std::intptr_t code)
 {
     switch (code) {
-    case 0:
-        return "The operating system is out of memory or resources";
-    case 2:
-        return "The specified file was not found";
-    case 3:
-        return "The specified path was not found";
-    case 5:
-        return "The operating system denied access to the specified file";
-    case 8:
-        return "There was not enough memory to complete the operation";
-    case 11:
-        return "The .exe file is invalid (non-Microsoft Win32\u00ae .exe or error in .exe image)";
-    case 26:
-        return "A sharing violation occurred";
-    case 27:
-        return "The file name association is incomplete or invalid";
-    case 28:
-        return "The DDE transaction could not be completed because the request timed out";
-    case 29:
-        return "The DDE transaction failed";
+    case 0: return "The operating system is out of memory or resources";
+    case 2: return "The specified file was not found";
+    case 3: return "The specified path was not found";
+    case 5: return "The operating system denied access to the specified file";
+    case 8: return "There was not enough memory to complete the operation";
+    case 11: return "The .exe file is invalid (non-Microsoft Win32\u00ae .exe or error in .exe image)";
+    case 26: return "A sharing violation occurred";
+    case 27: return "The file name association is incomplete or invalid";
+    case 28: return "The DDE transaction could not be completed because the request timed out";
+    case 29: return "The DDE transaction failed";
     case 30:
         return "The Dynamic Data Exchange (DDE) transaction could not be completed because other DDE "
                "transactions were being processed";
     case 31:
         return "There is no application associated with the given file name extension. This error "
                "will also be returned if you attempt to print a file that is not printable";
-    case 32:
-        return "The specified dynamic-link library (DLL) was not found";
-    default:
-        return "Unknown error while executing shell command!";
+    case 32: return "The specified dynamic-link library (DLL) was not found";
+    default: return "Unknown error while executing shell command!";
     }
 }
 
@@ -93,9 +77,8 @@ std::intptr_t RunXdgOpen(const std::string& file, const std::string& directory)
 
 } // namespace
 
-std::intptr_t ExecuteShellCommand(void* /*window*/, const std::string& /*operation*/,
-                                  const std::string& file, const std::string& /*parameters*/,
-                                  const std::string& directory, int /*showCommand*/)
+std::intptr_t ExecuteShellCommand(void* /*window*/, const std::string& /*operation*/, const std::string& file,
+                                  const std::string& /*parameters*/, const std::string& directory, int /*showCommand*/)
 {
     const std::intptr_t code = RunXdgOpen(file, directory);
     if (code > 32)

@@ -10,8 +10,7 @@ namespace HELPERS {
 // `window` and `showCommand` have no meaning here and are ignored; `operation` and
 // `parameters` are accepted for the callers' sake (xdg-open only opens).
 std::intptr_t ExecuteShellCommand(void* window, const std::string& operation, const std::string& file,
-                                  const std::string& parameters, const std::string& directory,
-                                  int showCommand);
+                                  const std::string& parameters, const std::string& directory, int showCommand);
 
 // The value ExecuteShellCommand returns on success.
 constexpr std::intptr_t kShellSuccess = 42;

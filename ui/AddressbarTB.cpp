@@ -9,8 +9,7 @@
 #include <QSizePolicy>
 #include <QStyle>
 
-CAddressbarTB::CAddressbarTB(IReturnCallback* callback, QWidget* parent)
-    : QToolBar(QStringLiteral("Address"), parent)
+CAddressbarTB::CAddressbarTB(IReturnCallback* callback, QWidget* parent) : QToolBar(QStringLiteral("Address"), parent)
 {
     setObjectName(QStringLiteral("addressBar"));
     setMovable(false);
@@ -57,15 +56,9 @@ QString CAddressbarTB::GetText() const
     return (end < 0 ? text : text.left(end)).left(kMaxTextLength);
 }
 
-void CAddressbarTB::SelectAll()
-{
-    m_edit->selectAll();
-}
+void CAddressbarTB::SelectAll() { m_edit->selectAll(); }
 
-void CAddressbarTB::AddString(const QString& text)
-{
-    InsertString(m_combo->count(), text);
-}
+void CAddressbarTB::AddString(const QString& text) { InsertString(m_combo->count(), text); }
 
 void CAddressbarTB::InsertString(int index, const QString& text)
 {
@@ -84,7 +77,4 @@ void CAddressbarTB::DeleteString(int index)
         m_edit->setText(typed);
 }
 
-void CAddressbarTB::FocusCombo()
-{
-    m_combo->setFocus(Qt::ShortcutFocusReason);
-}
+void CAddressbarTB::FocusCombo() { m_combo->setFocus(Qt::ShortcutFocusReason); }

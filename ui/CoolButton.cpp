@@ -28,10 +28,7 @@ QAction* CCoolButton::AppendMenuItem(int id, const QString& text, int flags)
     return action;
 }
 
-void CCoolButton::ClearMenu()
-{
-    m_menu->clear();
-}
+void CCoolButton::ClearMenu() { m_menu->clear(); }
 
 void CCoolButton::keyPressEvent(QKeyEvent* event)
 {

@@ -17,10 +17,7 @@ constexpr int kIconTop = 2;
 constexpr int kStatusTextLeft = 22;
 } // namespace
 
-CDownloadItemsDelegate::CDownloadItemsDelegate(QObject* parent) : QStyledItemDelegate(parent)
-{
-    ResetContentWidths();
-}
+CDownloadItemsDelegate::CDownloadItemsDelegate(QObject* parent) : QStyledItemDelegate(parent) { ResetContentWidths(); }
 
 void CDownloadItemsDelegate::ResetContentWidths()
 {
@@ -34,10 +31,7 @@ void CDownloadItemsDelegate::TrackWidth(int type, int width) const
     tracked = std::max(tracked, width);
 }
 
-int CDownloadItemsDelegate::RowHeight()
-{
-    return QApplication::style()->pixelMetric(QStyle::PM_SmallIconSize) + 5;
-}
+int CDownloadItemsDelegate::RowHeight() { return QApplication::style()->pixelMetric(QStyle::PM_SmallIconSize) + 5; }
 
 QSize CDownloadItemsDelegate::sizeHint(const QStyleOptionViewItem&, const QModelIndex& index) const
 {
@@ -72,8 +66,8 @@ void CDownloadItemsDelegate::paint(QPainter* painter, const QStyleOptionViewItem
     case COL_ID: {
         // The Id cell stands out like a row header; selected, a deeper shade of the selection
         // stands in for the hot-light colour Qt palettes do not have.
-        painter->fillRect(rect, selected ? palette.color(QPalette::Highlight).darker(135)
-                                         : palette.color(QPalette::Button));
+        painter->fillRect(rect,
+                          selected ? palette.color(QPalette::Highlight).darker(135) : palette.color(QPalette::Button));
         painter->setPen(selected ? palette.color(QPalette::HighlightedText) : palette.color(QPalette::WindowText));
         PaintText(painter, rect, text, Qt::AlignCenter);
         TrackWidth(type, metrics.horizontalAdvance(text) + 12);
@@ -83,8 +77,8 @@ void CDownloadItemsDelegate::paint(QPainter* painter, const QStyleOptionViewItem
         painter->fillRect(rect, background);
         const int iconSize = QApplication::style()->pixelMetric(QStyle::PM_SmallIconSize);
         const QIcon icon = index.data(Qt::DecorationRole).value<QIcon>();
-        icon.paint(painter, QRect(rect.left() + kIconLeft, rect.top() + kIconTop, iconSize, iconSize),
-                   Qt::AlignCenter, selected ? QIcon::Selected : QIcon::Normal);
+        icon.paint(painter, QRect(rect.left() + kIconLeft, rect.top() + kIconTop, iconSize, iconSize), Qt::AlignCenter,
+                   selected ? QIcon::Selected : QIcon::Normal);
         const QRect textRect(rect.left() + iconSize + 6, rect.top(), rect.width() - iconSize - 6, rect.height());
         const QString shown = metrics.elidedText(text, Qt::ElideRight, std::max(textRect.width(), 0));
         painter->drawText(textRect, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, shown);
@@ -97,8 +91,7 @@ void CDownloadItemsDelegate::paint(QPainter* painter, const QStyleOptionViewItem
         if (status == DIS_IN_PROGRESS) {
             const QRect bar = rect.adjusted(kInset, kInset, -kInset, -kInset);
             if (bar.width() > 0 && bar.height() > 0) {
-                const double fraction =
-                    std::clamp(index.data(CDownloadItemsModel::SortKeyRole).toDouble(), 0.0, 1.0);
+                const double fraction = std::clamp(index.data(CDownloadItemsModel::SortKeyRole).toDouble(), 0.0, 1.0);
                 painter->fillRect(bar, palette.color(QPalette::Base));
                 painter->fillRect(QRect(bar.left(), bar.top(), static_cast<int>(bar.width() * fraction), bar.height()),
                                   kBarColor);

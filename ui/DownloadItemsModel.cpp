@@ -30,16 +30,10 @@ Predicate Ordering(int type, bool ascending)
 const char kDashes[] = "--   ";
 const char kShortDashes[] = "--  ";
 
-bool ShowsTransfer(DownloadItemStatus status)
-{
-    return status == DIS_IN_PROGRESS || status == DIS_COMPLETED;
-}
+bool ShowsTransfer(DownloadItemStatus status) { return status == DIS_IN_PROGRESS || status == DIS_COMPLETED; }
 
 // Ids in this range are found through the index, others by a search.
-bool IsIndexed(std::int32_t id)
-{
-    return id >= 0 && id < (1 << 24);
-}
+bool IsIndexed(std::int32_t id) { return id >= 0 && id < (1 << 24); }
 
 bool IsGone(const std::string& path)
 {
@@ -55,26 +49,19 @@ std::string CDownloadItemsModel::CellText(const CDownloadItem& item, int type)
 {
     const DownloadItemStatus status = item.GetStatus();
     switch (type) {
-    case COL_ID:
-        return std::to_string(static_cast<long long>(item.GetId()) + 1);
-    case COL_FILE_NAME:
-        return item.GetFileName();
+    case COL_ID: return std::to_string(static_cast<long long>(item.GetId()) + 1);
+    case COL_FILE_NAME: return item.GetFileName();
     case COL_SIZE:
         if (status == DIS_QUEUED)
             return "Unknown";
         if (status == DIS_SKIPPED)
             return item.GetFileSize() > 0 ? item.GetSizeText() : kShortDashes;
         return ShowsTransfer(status) ? item.GetSizeText() : kDashes;
-    case COL_PROGRESS:
-        return DownloadItemStatusLabel(status);
-    case COL_SPEED:
-        return status == DIS_IN_PROGRESS ? item.GetSpeedText() : kDashes;
-    case COL_TRANSFERRED:
-        return ShowsTransfer(status) ? item.GetTransferredText() : kDashes;
-    case COL_REMAINING:
-        return ShowsTransfer(status) ? item.GetRemainingText() : kDashes;
-    case COL_SOURCE:
-        return item.GetURL();
+    case COL_PROGRESS: return DownloadItemStatusLabel(status);
+    case COL_SPEED: return status == DIS_IN_PROGRESS ? item.GetSpeedText() : kDashes;
+    case COL_TRANSFERRED: return ShowsTransfer(status) ? item.GetTransferredText() : kDashes;
+    case COL_REMAINING: return ShowsTransfer(status) ? item.GetRemainingText() : kDashes;
+    case COL_SOURCE: return item.GetURL();
     }
     return std::string();
 }
@@ -82,15 +69,12 @@ std::string CDownloadItemsModel::CellText(const CDownloadItem& item, int type)
 Qt::Alignment CDownloadItemsModel::CellAlignment(int type)
 {
     switch (type) {
-    case COL_ID:
-        return Qt::AlignCenter;
+    case COL_ID: return Qt::AlignCenter;
     case COL_SIZE:
     case COL_SPEED:
     case COL_TRANSFERRED:
-    case COL_REMAINING:
-        return Qt::AlignRight | Qt::AlignVCenter;
-    default:
-        return Qt::AlignLeft | Qt::AlignVCenter;
+    case COL_REMAINING: return Qt::AlignRight | Qt::AlignVCenter;
+    default: return Qt::AlignLeft | Qt::AlignVCenter;
     }
 }
 
@@ -99,10 +83,7 @@ int CDownloadItemsModel::rowCount(const QModelIndex& parent) const
     return parent.isValid() ? 0 : static_cast<int>(m_rows.size());
 }
 
-int CDownloadItemsModel::columnCount(const QModelIndex& parent) const
-{
-    return parent.isValid() ? 0 : COL_COUNT;
-}
+int CDownloadItemsModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : COL_COUNT; }
 
 QVariant CDownloadItemsModel::data(const QModelIndex& index, int role) const
 {
@@ -111,10 +92,8 @@ QVariant CDownloadItemsModel::data(const QModelIndex& index, int role) const
     const CDownloadItem& item = *Item(index.row());
     const int type = index.column();
     switch (role) {
-    case Qt::DisplayRole:
-        return QString::fromStdString(CellText(item, type));
-    case Qt::TextAlignmentRole:
-        return QVariant::fromValue(CellAlignment(type));
+    case Qt::DisplayRole: return QString::fromStdString(CellText(item, type));
+    case Qt::TextAlignmentRole: return QVariant::fromValue(CellAlignment(type));
     case Qt::DecorationRole:
         if (type == COL_FILE_NAME)
             return CFileIconCache::GetInstance()->IconFor(item.GetFileName());
@@ -123,8 +102,7 @@ QVariant CDownloadItemsModel::data(const QModelIndex& index, int role) const
         return QVariant();
     case Qt::ToolTipRole:
         return item.HasStatusInfo() ? QVariant(QString::fromStdString(item.GetStatusInfo())) : QVariant();
-    case StatusRole:
-        return static_cast<int>(item.GetStatus());
+    case StatusRole: return static_cast<int>(item.GetStatus());
     case SortKeyRole:
         switch (type) {
         case COL_ID: return item.GetId();

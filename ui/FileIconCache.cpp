@@ -52,9 +52,8 @@ QIcon CFileIconCache::IconFor(const std::string& fileName)
         return *found;
 
     // By name only: the file may not exist yet, and a lookup must never touch the disk.
-    const QMimeType type =
-        QMimeDatabase().mimeTypeForFile(extension.isEmpty() ? QStringLiteral("file") : "file" + extension,
-                                        QMimeDatabase::MatchExtension);
+    const QMimeType type = QMimeDatabase().mimeTypeForFile(
+        extension.isEmpty() ? QStringLiteral("file") : "file" + extension, QMimeDatabase::MatchExtension);
     QIcon icon = QIcon::fromTheme(type.iconName());
     if (icon.isNull())
         icon = QIcon::fromTheme(type.genericIconName());

@@ -15,10 +15,7 @@ enum FrameJobState : int {
 };
 
 // A job runs (or winds down) in states 1 to 8; any other value counts as ready.
-inline bool IsJobState(int state)
-{
-    return state >= FJS_REQUESTING_PAGE && state <= FJS_CLOSING_AFTER_DOWNLOAD_CANCEL;
-}
+inline bool IsJobState(int state) { return state >= FJS_REQUESTING_PAGE && state <= FJS_CLOSING_AFTER_DOWNLOAD_CANCEL; }
 
 // The states in which the window waits for a cancel and takes no input.
 inline bool IsCancelingState(int state)

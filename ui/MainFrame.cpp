@@ -34,16 +34,10 @@
 
 namespace {
 
-QString Qs(const std::string& text)
-{
-    return QString::fromStdString(text);
-}
+QString Qs(const std::string& text) { return QString::fromStdString(text); }
 
 // The command a menu choice stands for, or 0.
-int CommandOf(const QAction* action)
-{
-    return action ? action->data().toInt() : 0;
-}
+int CommandOf(const QAction* action) { return action ? action->data().toInt() : 0; }
 
 QAction* AddItem(QMenu* menu, const QString& label, int id, bool enabled = true)
 {
@@ -155,10 +149,7 @@ CMainFrame::CMainFrame(const StartupValues& startup)
     ApplyStartupValues(startup);
 }
 
-CMainFrame::~CMainFrame()
-{
-    Destroy();
-}
+CMainFrame::~CMainFrame() { Destroy(); }
 
 QAction* CMainFrame::Action(int id) const
 {
@@ -198,7 +189,8 @@ void CMainFrame::CreateMenus()
 
     QMenu* view = bar->addMenu(QStringLiteral("&View"));
     for (const int id : {int(ID_VIEW_TOOLBAR), int(ID_VIEW_STATUS_BAR)}) {
-        QAction* toggle = AddCommand(id, id == ID_VIEW_TOOLBAR ? QStringLiteral("&Toolbar") : QStringLiteral("&Status Bar"));
+        QAction* toggle =
+            AddCommand(id, id == ID_VIEW_TOOLBAR ? QStringLiteral("&Toolbar") : QStringLiteral("&Status Bar"));
         toggle->setCheckable(true);
         toggle->setChecked(true);
         view->addAction(toggle);
@@ -251,9 +243,24 @@ void CMainFrame::CreateToolBar()
     m_toolBar->setObjectName(QStringLiteral("mainToolBar"));
     m_toolBar->setMovable(false);
     m_toolBar->setIconSize(QSize(16, 16));
-    const int layout[] = {ID_OPTIONS, 0, ID_OPEN, 0, ID_CANCEL_SELECTED, ID_CANCEL_ALL, 0, ID_COPY_CHOOSE,
-                          ID_MOVE_CHOOSE, ID_DELETE, 0, ID_DOWNLOAD_IN_BROWSER, 0, ID_PROPERTIES, 0,
-                          ID_OPEN_DOWNLOAD_FOLDER, 0, ID_HELP_CONTENTS};
+    const int layout[] = {ID_OPTIONS,
+                          0,
+                          ID_OPEN,
+                          0,
+                          ID_CANCEL_SELECTED,
+                          ID_CANCEL_ALL,
+                          0,
+                          ID_COPY_CHOOSE,
+                          ID_MOVE_CHOOSE,
+                          ID_DELETE,
+                          0,
+                          ID_DOWNLOAD_IN_BROWSER,
+                          0,
+                          ID_PROPERTIES,
+                          0,
+                          ID_OPEN_DOWNLOAD_FOLDER,
+                          0,
+                          ID_HELP_CONTENTS};
     for (const int id : layout) {
         if (id == 0)
             m_toolBar->addSeparator();
@@ -307,10 +314,9 @@ void CMainFrame::LoadConfiguration()
         m_options.Restore(nullptr);
         m_options.m_bModified = false;
     } catch (const HELPERS::WException& e) {
-        Prompts().ShowError(this,
-                            Qs(std::string("Could not load configuration options!  Using defaults.\n") +
-                               "Error is: " + e.what()),
-                            QStringLiteral("Error loading configuration options"));
+        Prompts().ShowError(
+            this, Qs(std::string("Could not load configuration options!  Using defaults.\n") + "Error is: " + e.what()),
+            QStringLiteral("Error loading configuration options"));
     }
     m_statusBar->SetFolderText(Qs(m_options.m_downloadFolder.GetPath()));
 
@@ -603,15 +609,9 @@ void CMainFrame::AddRecentCopyMoveFolder(const std::string& path)
     MoveToFront(m_settings.m_recentCopyMoveFolders, path, kMaxRecentCopyMoveFolders, EqualsIgnoringCase);
 }
 
-void CMainFrame::FillCopyRecentFoldersMenu(QMenu* menu)
-{
-    FillRecentFoldersMenu(menu, ID_COPY_RECENT_FIRST);
-}
+void CMainFrame::FillCopyRecentFoldersMenu(QMenu* menu) { FillRecentFoldersMenu(menu, ID_COPY_RECENT_FIRST); }
 
-void CMainFrame::FillMoveRecentFoldersMenu(QMenu* menu)
-{
-    FillRecentFoldersMenu(menu, ID_MOVE_RECENT_FIRST);
-}
+void CMainFrame::FillMoveRecentFoldersMenu(QMenu* menu) { FillRecentFoldersMenu(menu, ID_MOVE_RECENT_FIRST); }
 
 void CMainFrame::FillRecentFoldersMenu(QMenu* menu, int firstId)
 {
@@ -636,15 +636,9 @@ void CMainFrame::FillRecentFoldersMenu(QMenu* menu, int firstId)
     menu->addMenu(recent);
 }
 
-void CMainFrame::CopyToRecentFolder(int commandId)
-{
-    TransferToRecentFolder(commandId, ID_COPY_RECENT_FIRST, false);
-}
+void CMainFrame::CopyToRecentFolder(int commandId) { TransferToRecentFolder(commandId, ID_COPY_RECENT_FIRST, false); }
 
-void CMainFrame::MoveToRecentFolder(int commandId)
-{
-    TransferToRecentFolder(commandId, ID_MOVE_RECENT_FIRST, true);
-}
+void CMainFrame::MoveToRecentFolder(int commandId) { TransferToRecentFolder(commandId, ID_MOVE_RECENT_FIRST, true); }
 
 void CMainFrame::TransferToRecentFolder(int commandId, int firstId, bool move)
 {
@@ -664,15 +658,9 @@ void CMainFrame::TransferToRecentFolder(int commandId, int firstId, bool move)
         m_view->CopySelectedTo(folder);
 }
 
-void CMainFrame::CopyToChosenFolder()
-{
-    TransferToChosenFolder(false);
-}
+void CMainFrame::CopyToChosenFolder() { TransferToChosenFolder(false); }
 
-void CMainFrame::MoveToChosenFolder()
-{
-    TransferToChosenFolder(true);
-}
+void CMainFrame::MoveToChosenFolder() { TransferToChosenFolder(true); }
 
 void CMainFrame::TransferToChosenFolder(bool move)
 {
@@ -853,7 +841,8 @@ void CMainFrame::closeEvent(QCloseEvent* event)
 {
     if (m_jobState == FJS_REQUESTING_PAGE || m_jobState == FJS_DOWNLOADING) {
         // The job must wind down first; the refresh tick that sees it end destroys the window.
-        m_jobState = m_jobState == FJS_REQUESTING_PAGE ? FJS_CLOSING_AFTER_PAGE_CANCEL : FJS_CLOSING_AFTER_DOWNLOAD_CANCEL;
+        m_jobState =
+            m_jobState == FJS_REQUESTING_PAGE ? FJS_CLOSING_AFTER_PAGE_CANCEL : FJS_CLOSING_AFTER_DOWNLOAD_CANCEL;
         m_ombrex->Cancel();
         hide();
         event->ignore();

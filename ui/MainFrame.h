@@ -101,10 +101,7 @@ public:
     void OpenDownloadFolder() override;
     // The properties dialog comes later; until then there is nothing to show.
     void ShowItemProperties() override {}
-    bool IsJobRunning() override
-    {
-        return m_jobState == FJS_REQUESTING_PAGE || m_jobState == FJS_DOWNLOADING;
-    }
+    bool IsJobRunning() override { return m_jobState == FJS_REQUESTING_PAGE || m_jobState == FJS_DOWNLOADING; }
     void CancelItems(const std::vector<std::int32_t>& ids) override;
     void CancelAllDownloads() override;
     void AddRecentCopyMoveFolder(const std::string& path) override;

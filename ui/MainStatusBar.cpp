@@ -32,10 +32,7 @@ CMainStatusBar::CMainStatusBar(QWidget* parent)
     m_statePart->setText("Ready");
 }
 
-int CMainStatusBar::FolderPartWidth(int width)
-{
-    return width < kStatePartWidth + 2 ? 1 : width - kStatePartWidth;
-}
+int CMainStatusBar::FolderPartWidth(int width) { return width < kStatePartWidth + 2 ? 1 : width - kStatePartWidth; }
 
 void CMainStatusBar::SetFolderText(const QString& path)
 {
@@ -49,15 +46,9 @@ void CMainStatusBar::SetStateText(const QString& text)
         m_statePart->setText(text);
 }
 
-QString CMainStatusBar::FolderText() const
-{
-    return m_folderLabel->text();
-}
+QString CMainStatusBar::FolderText() const { return m_folderLabel->text(); }
 
-QString CMainStatusBar::StateText() const
-{
-    return m_statePart->text();
-}
+QString CMainStatusBar::StateText() const { return m_statePart->text(); }
 
 void CMainStatusBar::resizeEvent(QResizeEvent* event)
 {

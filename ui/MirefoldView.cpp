@@ -53,15 +53,9 @@ QAction* AddCommand(QMenu* menu, const char* label, int id, bool enabled = true)
 }
 
 // The command a menu choice stands for, or 0.
-int CommandOf(const QAction* chosen)
-{
-    return chosen ? chosen->data().toInt() : 0;
-}
+int CommandOf(const QAction* chosen) { return chosen ? chosen->data().toInt() : 0; }
 
-QString Qs(const std::string& text)
-{
-    return QString::fromStdString(text);
-}
+QString Qs(const std::string& text) { return QString::fromStdString(text); }
 
 // Breaks every line of `text` between words so that no line is wider than `width`.
 QString WrapToWidth(const QString& text, const QFontMetrics& metrics, int width)
@@ -188,35 +182,19 @@ bool CMirefoldView::CanCancelSelected()
     });
 }
 
-bool CMirefoldView::CanOpenSelected()
-{
-    return AllSelectedCompleted();
-}
+bool CMirefoldView::CanOpenSelected() { return AllSelectedCompleted(); }
 
-bool CMirefoldView::CanCopyMoveSelected()
-{
-    return AllSelectedCompleted();
-}
+bool CMirefoldView::CanCopyMoveSelected() { return AllSelectedCompleted(); }
 
-bool CMirefoldView::CanDeleteSelected()
-{
-    return AllSelectedCompleted();
-}
+bool CMirefoldView::CanDeleteSelected() { return AllSelectedCompleted(); }
 
-bool CMirefoldView::CanShowProperties()
-{
-    return SelectedRows().size() == 1;
-}
+bool CMirefoldView::CanShowProperties() { return SelectedRows().size() == 1; }
 
-bool CMirefoldView::CanDownloadInBrowser()
-{
-    return SelectedRows().size() == 1;
-}
+bool CMirefoldView::CanDownloadInBrowser() { return SelectedRows().size() == 1; }
 
 void CMirefoldView::CancelSelected()
 {
-    if (!Prompts().AskYesNo(this, "Are you sure you want to cancel download of the selected item?",
-                            "Cancel Download?"))
+    if (!Prompts().AskYesNo(this, "Are you sure you want to cancel download of the selected item?", "Cancel Download?"))
         return;
     std::vector<std::int32_t> ids;
     for (const DownloadItemPtr& item : SelectedItems())
@@ -321,15 +299,9 @@ void CMirefoldView::TransferSelectedTo(const HELPERS::WinDirectory& folder, bool
         m_parent->AddRecentCopyMoveFolder(folder.GetPath());
 }
 
-void CMirefoldView::CopySelectedTo(const HELPERS::WinDirectory& folder)
-{
-    TransferSelectedTo(folder, false);
-}
+void CMirefoldView::CopySelectedTo(const HELPERS::WinDirectory& folder) { TransferSelectedTo(folder, false); }
 
-void CMirefoldView::MoveSelectedTo(const HELPERS::WinDirectory& folder)
-{
-    TransferSelectedTo(folder, true);
-}
+void CMirefoldView::MoveSelectedTo(const HELPERS::WinDirectory& folder) { TransferSelectedTo(folder, true); }
 
 void CMirefoldView::DeleteSelected()
 {
@@ -444,10 +416,7 @@ void CMirefoldView::AutoSizeColumn(int column)
         m_header->resizeSection(column, m_delegate->ContentWidth(column));
 }
 
-int CMirefoldView::SortPosition() const
-{
-    return m_headerMgr->PositionOf(m_sortType);
-}
+int CMirefoldView::SortPosition() const { return m_headerMgr->PositionOf(m_sortType); }
 
 void CMirefoldView::ShowSortArrow()
 {
@@ -456,10 +425,7 @@ void CMirefoldView::ShowSortArrow()
     m_header->setSortIndicator(m_sortType, m_sortAscending ? Qt::AscendingOrder : Qt::DescendingOrder);
 }
 
-void CMirefoldView::Sort()
-{
-    m_model->Sort(m_sortType, m_sortAscending);
-}
+void CMirefoldView::Sort() { m_model->Sort(m_sortType, m_sortAscending); }
 
 void CMirefoldView::ToggleColumn(int type)
 {
@@ -473,10 +439,7 @@ void CMirefoldView::ToggleColumn(int type)
     }
 }
 
-bool CMirefoldView::PreTranslateMessage(QObject*, QEvent*)
-{
-    return false;
-}
+bool CMirefoldView::PreTranslateMessage(QObject*, QEvent*) { return false; }
 
 bool CMirefoldView::OnIdle()
 {

@@ -37,10 +37,7 @@ IPrompts* g_prompts = &g_dialogPrompts;
 
 } // namespace
 
-IPrompts& Prompts()
-{
-    return *g_prompts;
-}
+IPrompts& Prompts() { return *g_prompts; }
 
 IPrompts* SetPrompts(IPrompts* prompts)
 {

@@ -34,17 +34,13 @@ const boost::regex& NextWordPattern()
 }
 
 // The patterns work on UTF-8 bytes; the edit counts characters.
-int CharacterCount(const std::string& utf8)
-{
-    return static_cast<int>(QString::fromStdString(utf8).size());
-}
+int CharacterCount(const std::string& utf8) { return static_cast<int>(QString::fromStdString(utf8).size()); }
 
 } // namespace
 
 CSpecialEdit::CSpecialEdit(IReturnCallback* callback, bool inCombo, QWidget* parent)
     : QLineEdit(parent), m_callback(callback), m_inCombo(inCombo)
-{
-}
+{}
 
 void CSpecialEdit::AttachToCombo(QComboBox* combo)
 {
@@ -128,8 +124,7 @@ void CSpecialEdit::keyPressEvent(QKeyEvent* event)
             return;
         }
         break;
-    default:
-        break;
+    default: break;
     }
     QLineEdit::keyPressEvent(event);
 }
@@ -140,11 +135,8 @@ void CSpecialEdit::keyReleaseEvent(QKeyEvent* event)
     case Qt::Key_Tab:
     case Qt::Key_Return:
     case Qt::Key_Enter:
-    case Qt::Key_Escape:
-        event->accept();
-        return;
-    default:
-        QLineEdit::keyReleaseEvent(event);
+    case Qt::Key_Escape: event->accept(); return;
+    default: QLineEdit::keyReleaseEvent(event);
     }
 }
 

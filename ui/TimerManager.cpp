@@ -66,10 +66,7 @@ bool CTimerManager::Stop()
     return true;
 }
 
-bool CTimerManager::IsArmed() const
-{
-    return m_timer && m_timer->isActive();
-}
+bool CTimerManager::IsArmed() const { return m_timer && m_timer->isActive(); }
 
 void CTimerManager::OnTimeout()
 {

@@ -69,8 +69,16 @@ std::vector<std::string> Aria2Args(const Setup& s, const fs::path& folder)
 
 std::vector<std::string> CurlArgs(const Setup& s, const fs::path& folder)
 {
-    return {"curl", "-s", "--parallel", "--parallel-max", std::to_string(s.slots), "--remote-name-all",
-            "--output-dir", folder.string(), "-K", s.curlConfig.string()};
+    return {"curl",
+            "-s",
+            "--parallel",
+            "--parallel-max",
+            std::to_string(s.slots),
+            "--remote-name-all",
+            "--output-dir",
+            folder.string(),
+            "-K",
+            s.curlConfig.string()};
 }
 
 const Tool kTools[] = {
@@ -230,9 +238,8 @@ bool BenchGallery(const Options& o, gallery::Gallery g, const fs::path& work)
             fs::create_directories(folder);
             Sample s = RunOnce(kTools[t].args(setup, folder), setup, work / (kTools[t].name + ".log"), work / "result");
             s.complete = Complete(folder, gal);
-            std::printf("  run %d  %-12s %7.2f s wall  %6.2f s cpu  %6.1f MB peak%s\n", run + 1,
-                        kTools[t].name.c_str(), s.wall, s.cpu, s.rssKb / 1024.0,
-                        s.complete ? "" : "  INCOMPLETE");
+            std::printf("  run %d  %-12s %7.2f s wall  %6.2f s cpu  %6.1f MB peak%s\n", run + 1, kTools[t].name.c_str(),
+                        s.wall, s.cpu, s.rssKb / 1024.0, s.complete ? "" : "  INCOMPLETE");
             std::fflush(stdout);
             samples[t].push_back(s);
             if (o.keep.empty())
@@ -259,7 +266,8 @@ bool BenchGallery(const Options& o, gallery::Gallery g, const fs::path& work)
         return static_cast<double>(m) / 1024.0;
     };
     const double quarrowWall = medianOf(0, &Sample::wall);
-    std::printf("\n| gallery | tool | median wall (s) | median CPU (s) | median peak RSS (MB) | max peak RSS (MB) | quarrow-cli wall / tool wall | complete runs |\n");
+    std::printf("\n| gallery | tool | median wall (s) | median CPU (s) | median peak RSS (MB) | max peak RSS (MB) | "
+                "quarrow-cli wall / tool wall | complete runs |\n");
     std::printf("|---|---|---|---|---|---|---|---|\n");
     for (std::size_t t = 0; t < toolCount; ++t) {
         int complete = 0;
@@ -319,10 +327,11 @@ int main(int argc, char** argv)
         }
     }
 
-    fs::path work = o.keep.empty() ? fs::temp_directory_path() / ("quarrow-bench-" + std::to_string(::getpid()))
-                                   : fs::path(o.keep);
+    fs::path work =
+        o.keep.empty() ? fs::temp_directory_path() / ("quarrow-bench-" + std::to_string(::getpid())) : fs::path(o.keep);
     fs::create_directories(work);
-    std::printf("quarrow-harvest-bench: %d runs per tool, %d slots, quarrow-cli at %s\n", o.runs, o.slots, o.cli.c_str());
+    std::printf("quarrow-harvest-bench: %d runs per tool, %d slots, quarrow-cli at %s\n", o.runs, o.slots,
+                o.cli.c_str());
 
     bool ok = true;
     if (o.galleries == "large" || o.galleries == "both")

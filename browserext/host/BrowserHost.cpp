@@ -25,18 +25,15 @@ int ServeBrowser(int in, int out)
     for (;;) {
         std::string body;
         switch (ReadFrame(in, body)) {
-        case FrameResult::End:
-            return 0;
-        case FrameResult::ReadError:
-            return 1;
+        case FrameResult::End: return 0;
+        case FrameResult::ReadError: return 1;
         case FrameResult::TooLarge:
             WriteFrame(out, ErrorReply(kLaunchFailedText, kLaunchFailedTitle, "message is larger than 1 MiB"));
             return 1;
         case FrameResult::CutShort:
             WriteFrame(out, ErrorReply(kLaunchFailedText, kLaunchFailedTitle, "message cut short"));
             return 1;
-        case FrameResult::Message:
-            break;
+        case FrameResult::Message: break;
         }
         std::string address, why;
         const std::string reply = ParseHostRequest(body, address, why)

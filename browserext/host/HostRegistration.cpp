@@ -21,13 +21,10 @@ constexpr const char* kDescription =
 
 std::string ManifestText(const std::string& hostPath, const char* listName, const std::string& allowed)
 {
-    return std::string("{\n") +
-           "  \"name\": " + HELPERS::JsonString(kHostName) + ",\n" +
+    return std::string("{\n") + "  \"name\": " + HELPERS::JsonString(kHostName) + ",\n" +
            "  \"description\": " + HELPERS::JsonString(kDescription) + ",\n" +
-           "  \"path\": " + HELPERS::JsonString(hostPath) + ",\n" +
-           "  \"type\": \"stdio\",\n" +
-           "  \"" + listName + "\": [" + HELPERS::JsonString(allowed) + "]\n" +
-           "}\n";
+           "  \"path\": " + HELPERS::JsonString(hostPath) + ",\n" + "  \"type\": \"stdio\",\n" + "  \"" + listName +
+           "\": [" + HELPERS::JsonString(allowed) + "]\n" + "}\n";
 }
 
 std::string Folder(const std::string& file) { return file.substr(0, file.rfind('/')); }
@@ -64,8 +61,8 @@ bool UnregisterHost(std::string& error)
     bool ok = true;
     for (const HostManifest& m : HostManifests(std::string())) {
         if (::unlink(m.path.c_str()) != 0 && errno != ENOENT) {
-            error += (error.empty() ? "" : "; ") + std::string("could not remove ") + m.path + ": " +
-                     std::strerror(errno);
+            error +=
+                (error.empty() ? "" : "; ") + std::string("could not remove ") + m.path + ": " + std::strerror(errno);
             ok = false;
         }
     }

@@ -29,10 +29,8 @@ std::string OwnPath()
 int main(int argc, char** argv)
 {
     po::options_description options("quarrow-browser-host [--register | --unregister]");
-    options.add_options()
-        ("register", "write the host manifests for Chromium, Google Chrome and Firefox")
-        ("unregister", "remove them")
-        ("help,h", "show this text");
+    options.add_options()("register", "write the host manifests for Chromium, Google Chrome and Firefox")(
+        "unregister", "remove them")("help,h", "show this text");
     po::variables_map vm;
     try {
         // The browsers start the host with their own arguments (the calling extension's

@@ -19,9 +19,9 @@
 #include <thread>
 
 namespace fs = std::filesystem;
-using qtest::HostSession;
 using HELPERS::JsonReader;
 using HELPERS::JsonValue;
+using qtest::HostSession;
 
 namespace {
 
@@ -239,8 +239,7 @@ TEST_F(BrowserHost, MessagesSplitAcrossManyReadsAreReadWhole)
         const auto reply = host.Reply();
         ASSERT_TRUE(reply.has_value()) << address;
         ExpectOk(JsonReader::Parse(*reply));
-        EXPECT_TRUE(qtest::WaitFor([&] { return fs::exists(Record()) && Recorded().back() == address; }))
-            << address;
+        EXPECT_TRUE(qtest::WaitFor([&] { return fs::exists(Record()) && Recorded().back() == address; })) << address;
     }
     host.CloseInput();
     EXPECT_EQ(host.Exit(), 0);
@@ -292,8 +291,8 @@ TEST_F(BrowserHost, ProgramThatCannotStartIsReportedAsLaunchFailure)
 {
     const fs::path notExecutable = dir.Write("quarrow-text", "#!/bin/sh\n");
     ::chmod(notExecutable.c_str(), 0644);
-    for (const std::string& path : {(dir.Path() / "no-such-quarrow").string(), notExecutable.string(),
-                                    dir.Path().string()}) {
+    for (const std::string& path :
+         {(dir.Path() / "no-such-quarrow").string(), notExecutable.string(), dir.Path().string()}) {
         SCOPED_TRACE(path);
         Store(HELPERS::HKEY_CURRENT_USER, path);
         HostSession host;

@@ -94,7 +94,8 @@ bool HostSession::ReadExactly(char* data, std::size_t size, std::chrono::steady_
 {
     std::size_t done = 0;
     while (done < size) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0)
             return false;
         pollfd p{m_out, POLLIN, 0};

@@ -32,8 +32,8 @@ private:
     bool ReadExactly(char* data, std::size_t size, std::chrono::steady_clock::time_point deadline);
 
     pid_t m_pid = -1;
-    int m_in = -1;  // our end of the host's stdin
-    int m_out = -1; // our end of the host's stdout
+    int m_in = -1;    // our end of the host's stdin
+    int m_out = -1;   // our end of the host's stdout
     int m_extra = -1; // a descriptor the host inherits beyond the standard ones
 };
 

@@ -91,27 +91,34 @@ protected:
 
 TEST_F(CliEndToEnd, ListShowsTheAcceptedLinksInItemOrderAndWritesNothing)
 {
-    const std::string page =
-        "<html><body>\n"
-        "<img src=\"photos/one.jpg\">\n"                          // relative
-        "<img src='/img/two.png'>\n"                              // root-relative
-        "<a href=\"" + server.Url("/abs/three.gif") + "\">3</a>\n" // absolute
-        "<a href=\"notes.html\">not a wanted type</a>\n"
-        "<a href=\"archive.zip\">not a default type</a>\n"
-        "<a href=\"photos/one.jpg\">duplicate</a>\n"
-        "<img src=\"FOUR.JPG\">\n"                                 // upper-case extension
-        "<a href=\"noext\">no extension</a>\n"
-        "<a href=\"ftp://elsewhere/five.jpg\">other scheme</a>\n"
-        "</body></html>\n";
+    const std::string page = "<html><body>\n"
+                             "<img src=\"photos/one.jpg\">\n" // relative
+                             "<img src='/img/two.png'>\n"     // root-relative
+                             "<a href=\"" +
+                             server.Url("/abs/three.gif") +
+                             "\">3</a>\n" // absolute
+                             "<a href=\"notes.html\">not a wanted type</a>\n"
+                             "<a href=\"archive.zip\">not a default type</a>\n"
+                             "<a href=\"photos/one.jpg\">duplicate</a>\n"
+                             "<img src=\"FOUR.JPG\">\n" // upper-case extension
+                             "<a href=\"noext\">no extension</a>\n"
+                             "<a href=\"ftp://elsewhere/five.jpg\">other scheme</a>\n"
+                             "</body></html>\n";
     server.AddFile("/site/gallery/index.html", page);
 
     const CliOutcome run = qtest::RunCli(kCli, Args({"--list"}, "/site/gallery/index.html"));
     ASSERT_EQ(run.exitCode, 0) << run.err;
     const std::string base = server.Url("");
-    EXPECT_EQ(run.out, "0\timage\t" + base + "/site/gallery/photos/one.jpg\tone.jpg\n"
-                       "1\timage\t" + base + "/img/two.png\ttwo.png\n"
-                       "2\tanchor\t" + base + "/abs/three.gif\tthree.gif\n"
-                       "3\timage\t" + base + "/site/gallery/FOUR.JPG\tFOUR.JPG\n");
+    EXPECT_EQ(run.out, "0\timage\t" + base +
+                           "/site/gallery/photos/one.jpg\tone.jpg\n"
+                           "1\timage\t" +
+                           base +
+                           "/img/two.png\ttwo.png\n"
+                           "2\tanchor\t" +
+                           base +
+                           "/abs/three.gif\tthree.gif\n"
+                           "3\timage\t" +
+                           base + "/site/gallery/FOUR.JPG\tFOUR.JPG\n");
     EXPECT_FALSE(fs::exists(Folder())) << "a dry run creates nothing";
     EXPECT_EQ(server.TotalRequestCount(), 1u) << "only the page is fetched";
 
@@ -226,10 +233,13 @@ TEST_F(CliEndToEnd, ExitCodesForSuccessFailedPagesAndBadCommandLines)
     }
 
     const std::size_t requests = server.TotalRequestCount();
-    for (const std::vector<std::string>& bad :
-         {std::vector<std::string>{"-j", "9"}, {"--policy", "never"}, {"--min", "5XB"}, {"--what"},
-          // A line break in the user agent would add a request header.
-          {"-A", "x\r\nX-Injected: 1"}, {"-A", "tab\there"}}) {
+    for (const std::vector<std::string>& bad : {std::vector<std::string>{"-j", "9"},
+                                                {"--policy", "never"},
+                                                {"--min", "5XB"},
+                                                {"--what"},
+                                                // A line break in the user agent would add a request header.
+                                                {"-A", "x\r\nX-Injected: 1"},
+                                                {"-A", "tab\there"}}) {
         SCOPED_TRACE(bad.front());
         const CliOutcome run = qtest::RunCli(kCli, Args(bad, "/ok/index.html"));
         EXPECT_EQ(run.exitCode, 64);
@@ -279,9 +289,8 @@ void CliEndToEnd::InterruptDuringDownloads(int sig)
     for (const JsonValue& item : final["items"].items)
         status[item["file"].text] = item["status"].text;
     EXPECT_EQ(status["big.jpg"], "DIS_CANCELLED");
-    EXPECT_EQ(FolderEntries(Folder()), status["small.jpg"] == "DIS_COMPLETED"
-                                           ? std::vector<std::string>{"small.jpg"}
-                                           : std::vector<std::string>{});
+    EXPECT_EQ(FolderEntries(Folder()), status["small.jpg"] == "DIS_COMPLETED" ? std::vector<std::string>{"small.jpg"}
+                                                                              : std::vector<std::string>{});
 }
 
 TEST_F(CliEndToEnd, InterruptDuringThePageCancelsIt)
@@ -301,7 +310,6 @@ TEST_F(CliEndToEnd, InterruptDuringThePageCancelsIt)
             EXPECT_EQ(FinalObject(run)["state"].text, "DS_PAGE_CANCELLED");
     }
 }
-
 
 // A folder outside the sandbox (whose root only we may enter) that another user can reach:
 // mode 0755, owned by us. Removed at the end.
@@ -350,8 +358,8 @@ TEST_F(CliEndToEnd, UnwritableFolderAndFullDiskEndWithErroredItemsAndExitCodeOne
 
     struct Case {
         const char* name;
-        bool asNobody;         // the folder is ours, the program runs as someone else
-        rlim_t maxFileBytes;   // writes fail part-way, as on a full disk
+        bool asNobody;       // the folder is ours, the program runs as someone else
+        rlim_t maxFileBytes; // writes fail part-way, as on a full disk
     };
     for (const Case c : {Case{"folder the user cannot write", true, 0}, Case{"full disk", false, 64 * 1024}}) {
         SCOPED_TRACE(c.name);
@@ -365,9 +373,9 @@ TEST_F(CliEndToEnd, UnwritableFolderAndFullDiskEndWithErroredItemsAndExitCodeOne
         qtest::CliLaunch launch;
         launch.uid = c.asNobody ? kNobody : 0;
         launch.maxFileBytes = c.maxFileBytes;
-        const CliOutcome run = qtest::RunCli(
-            binary, {"-d", downloads.string(), "-j", "1", "--json", server.Url("/d/index.html")},
-            std::chrono::seconds(60), launch);
+        const CliOutcome run =
+            qtest::RunCli(binary, {"-d", downloads.string(), "-j", "1", "--json", server.Url("/d/index.html")},
+                          std::chrono::seconds(60), launch);
         ASSERT_FALSE(run.timedOut) << "the job hung";
         EXPECT_EQ(run.exitCode, 1) << run.err;
         const JsonValue final = FinalObject(run);
@@ -441,7 +449,8 @@ TEST_F(CliEndToEnd, HarvestsEveryFileOfAPageWrittenAsRealPagesAre)
                    "<script>document.writeln('<img src=\"scripted.png\">');</script>\n"
                    "<!-- <img src=\"commented.png\"> -->\n"
                    // No file type can be written with these extensions: skipped, never fatal.
-                   "<a href=\"odd.j%20pg\"> <a href=\"odd.%E5%86%99\"> <a href=\"odd.j&quot;pg\">\n" + poison);
+                   "<a href=\"odd.j%20pg\"> <a href=\"odd.%E5%86%99\"> <a href=\"odd.j&quot;pg\">\n" +
+                       poison);
 
     const CliOutcome list = qtest::RunCli(kCli, Args({"--list", "-t", "gif"}, "/docs/html/index.html"));
     ASSERT_EQ(list.exitCode, 0) << list.err;

@@ -64,38 +64,45 @@ TEST(CliOptions, ValidCommandLinesLandOnTheOptions)
 {
     const ConfigOptions base = Defaults();
     const std::vector<GoodCase> cases = {
-        {"http://h/p", [&](const ConfigOptions& o, const CliOptions& c) {
+        {"http://h/p",
+         [&](const ConfigOptions& o, const CliOptions& c) {
              EXPECT_EQ(c.url, "http://h/p");
              EXPECT_EQ(o.ToXml(), base.ToXml()) << "no flag, no change";
          }},
-        {"-d /tmp/x/../y http://h/", [](const ConfigOptions& o, const CliOptions&) {
-             EXPECT_EQ(o.m_downloadFolder.GetPath(), "/tmp/y/");
-         }},
-        {"--folder rel/dir http://h/", [](const ConfigOptions& o, const CliOptions&) {
+        {"-d /tmp/x/../y http://h/",
+         [](const ConfigOptions& o, const CliOptions&) { EXPECT_EQ(o.m_downloadFolder.GetPath(), "/tmp/y/"); }},
+        {"--folder rel/dir http://h/",
+         [](const ConfigOptions& o, const CliOptions&) {
              EXPECT_EQ(o.m_downloadFolder.GetPath(), (std::filesystem::current_path() / "rel/dir/").string());
          }},
-        {"--min 0 --max 1000GB http://h/", [](const ConfigOptions& o, const CliOptions&) {
+        {"--min 0 --max 1000GB http://h/",
+         [](const ConfigOptions& o, const CliOptions&) {
              EXPECT_EQ(SizeInBytes(o.m_nMinSize, o.m_minSizeUnits), 0);
              EXPECT_EQ(SizeInBytes(o.m_nMaxSize, o.m_maxSizeUnits), 1000LL * 1073741824LL);
          }},
-        {"--min 20kb --max '3 Mb' http://h/", [](const ConfigOptions& o, const CliOptions&) {
+        {"--min 20kb --max '3 Mb' http://h/",
+         [](const ConfigOptions& o, const CliOptions&) {
              EXPECT_EQ(o.m_nMinSize, 20);
              EXPECT_EQ(o.m_minSizeUnits, SU_KB);
              EXPECT_EQ(o.m_nMaxSize, 3);
              EXPECT_EQ(o.m_maxSizeUnits, SU_MB);
          }},
-        {"--min 2MB --max 2048KB http://h/", [](const ConfigOptions& o, const CliOptions&) {
+        {"--min 2MB --max 2048KB http://h/",
+         [](const ConfigOptions& o, const CliOptions&) {
              EXPECT_EQ(SizeInBytes(o.m_nMinSize, o.m_minSizeUnits), SizeInBytes(o.m_nMaxSize, o.m_maxSizeUnits));
          }},
         // Past 32 bits a byte count is kept in a larger unit.
-        {"--max 4294967296b http://h/", [](const ConfigOptions& o, const CliOptions&) {
+        {"--max 4294967296b http://h/",
+         [](const ConfigOptions& o, const CliOptions&) {
              EXPECT_EQ(SizeInBytes(o.m_nMaxSize, o.m_maxSizeUnits), 4294967296LL);
          }},
-        {"-j 1 --policy SKIP http://h/", [](const ConfigOptions& o, const CliOptions&) {
+        {"-j 1 --policy SKIP http://h/",
+         [](const ConfigOptions& o, const CliOptions&) {
              EXPECT_EQ(o.m_nMaxConcurrentDownloads, 1);
              EXPECT_EQ(o.m_fileSavePolicy, FSP_SKIP);
          }},
-        {"--concurrency=6 --policy overwrite http://h/", [](const ConfigOptions& o, const CliOptions&) {
+        {"--concurrency=6 --policy overwrite http://h/",
+         [](const ConfigOptions& o, const CliOptions&) {
              EXPECT_EQ(o.m_nMaxConcurrentDownloads, 6);
              EXPECT_EQ(o.m_fileSavePolicy, FSP_OVERWRITE);
          }},
@@ -106,11 +113,13 @@ TEST(CliOptions, ValidCommandLinesLandOnTheOptions)
              EXPECT_EQ(RefreshPeriodMs(o.m_dvRefreshRate), 1050u);
              EXPECT_EQ(o.m_respFactor, LEVEL_HIGH);
          }},
-        {"--refresh med --responsiveness low http://h/", [](const ConfigOptions& o, const CliOptions&) {
+        {"--refresh med --responsiveness low http://h/",
+         [](const ConfigOptions& o, const CliOptions&) {
              EXPECT_EQ(RefreshPeriodMs(o.m_dvRefreshRate), 700u);
              EXPECT_EQ(o.m_respFactor, LEVEL_LOW);
          }},
-        {"--list --quiet http://h/", [](const ConfigOptions&, const CliOptions& c) {
+        {"--list --quiet http://h/",
+         [](const ConfigOptions&, const CliOptions& c) {
              EXPECT_TRUE(c.list);
              EXPECT_TRUE(c.quiet);
              EXPECT_FALSE(c.json);
@@ -134,7 +143,7 @@ TEST(CliOptions, InvalidCommandLinesAreRefusedWithTheReason)
         {"", "no page address"},
         {"http://a/ http://b/", "only one page address"},
         {"--bogus http://h/", "unrecognised option"},
-        {"-j http://h/", "concurrency"},               // the address is taken as the value
+        {"-j http://h/", "concurrency"}, // the address is taken as the value
         {"-j 0 http://h/", "1 to 6"},
         {"-j 7 http://h/", "1 to 6"},
         {"-j 2.5 http://h/", "1 to 6"},
@@ -191,8 +200,15 @@ TEST(CliOptions, TypesAreExactlyTheCheckedOnesAndNewOnesAreAdded)
 TEST(CliOptions, SizesTakeEveryUnitInAnyCase)
 {
     const std::vector<std::pair<const char*, std::int64_t>> cases = {
-        {"0", 0}, {"512", 512}, {"512B", 512}, {"512b", 512}, {"1kb", 1024}, {"1Kb", 1024},
-        {"7 MB", 7 * 1048576LL}, {"2gB", 2 * 1073741824LL}, {"1000GB", 1000 * 1073741824LL},
+        {"0", 0},
+        {"512", 512},
+        {"512B", 512},
+        {"512b", 512},
+        {"1kb", 1024},
+        {"1Kb", 1024},
+        {"7 MB", 7 * 1048576LL},
+        {"2gB", 2 * 1073741824LL},
+        {"1000GB", 1000 * 1073741824LL},
         {"1073741824000", 1000 * 1073741824LL},
     };
     for (const auto& [text, bytes] : cases) {

@@ -11,8 +11,8 @@
 namespace qtest {
 
 struct CliOutcome {
-    int exitCode = -1;   // -1 when the process ended by a signal or did not end in time
-    int termSignal = 0;  // the signal that ended it, if any
+    int exitCode = -1;  // -1 when the process ended by a signal or did not end in time
+    int termSignal = 0; // the signal that ended it, if any
     bool timedOut = false;
     std::string out;
     std::string err;

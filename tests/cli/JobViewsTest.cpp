@@ -16,12 +16,12 @@ TEST(DisplayWidth, CountsColumnsNotBytes)
 {
     const std::pair<std::string, std::size_t> cases[] = {
         {"abc.jpg", 7},
-        {"\xc3\xa9t\xc3\xa9.jpg", 7},          // été.jpg: two bytes per é, one column
-        {"\xe5\x86\x99\xe7\x9c\x9f.png", 8},   // 写真.png: two columns per character
-        {"e\xcc\x81", 1},                      // e with a combining accent
-        {"\xf0\x9f\x98\x80", 2},               // an emoji
-        {"\xff\xfe", 2},                       // not UTF-8: one "?" each
-        {"\x1b[31m", 5},                       // the escape is shown as "?"
+        {"\xc3\xa9t\xc3\xa9.jpg", 7},        // été.jpg: two bytes per é, one column
+        {"\xe5\x86\x99\xe7\x9c\x9f.png", 8}, // 写真.png: two columns per character
+        {"e\xcc\x81", 1},                    // e with a combining accent
+        {"\xf0\x9f\x98\x80", 2},             // an emoji
+        {"\xff\xfe", 2},                     // not UTF-8: one "?" each
+        {"\x1b[31m", 5},                     // the escape is shown as "?"
         {"", 0},
     };
     for (const auto& [text, width] : cases)
@@ -42,7 +42,9 @@ TEST(FitToWidth, CutsByColumnsAndDefusesControls)
         {"\xe5\x86\x99\xe7\x9c\x9f\xe5\x86\x99", 5, "\xe5\x86\x99.."}, // never half a wide character
         {"\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9", 3, "\xc3\xa9.."},         // never half a UTF-8 sequence
         {"a\x1b]0;pwned\x07z", 100, "a?]0;pwned?z"},
-        {"a\xc2\x9b" "31mz", 100, "a?31mz"},                           // the one-byte CSI of C1
+        {"a\xc2\x9b"
+         "31mz",
+         100, "a?31mz"}, // the one-byte CSI of C1
         {"abc", 1, "."},
         {"abc", 0, ""},
     };

@@ -37,7 +37,8 @@ ConfigOptions OptionsVersion(int which)
     o.m_maxSizeUnits = SU_MB;
     const int types = which ? 200 : 3;
     for (int i = 0; i < types; ++i)
-        o.m_fileTypes.push_back(std::make_shared<CFileType>("*.e" + std::to_string(i), "Type & " + std::to_string(i), i % 2 == 0));
+        o.m_fileTypes.push_back(
+            std::make_shared<CFileType>("*.e" + std::to_string(i), "Type & " + std::to_string(i), i % 2 == 0));
     o.m_fileSavePolicy = which ? FSP_SKIP : FSP_OVERWRITE;
     o.m_nMaxConcurrentDownloads = 2 + which;
     o.m_userAgent = which ? "agent b" : "agent a";

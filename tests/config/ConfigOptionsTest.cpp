@@ -41,11 +41,9 @@ std::vector<ExpectedType> DefaultTypes()
     return types;
 }
 
-ConfigOptions MakeOptions(const std::string& folder, std::int32_t minSize, std::int32_t minUnits,
-                          std::int32_t maxSize, std::int32_t maxUnits,
-                          const std::vector<ExpectedType>& types, FileSavePolicy policy,
-                          std::int32_t concurrent, const std::string& agent, std::int32_t resp,
-                          std::int32_t refresh)
+ConfigOptions MakeOptions(const std::string& folder, std::int32_t minSize, std::int32_t minUnits, std::int32_t maxSize,
+                          std::int32_t maxUnits, const std::vector<ExpectedType>& types, FileSavePolicy policy,
+                          std::int32_t concurrent, const std::string& agent, std::int32_t resp, std::int32_t refresh)
 {
     ConfigOptions o;
     o.m_bModified = true;
@@ -67,15 +65,15 @@ ConfigOptions MakeOptions(const std::string& folder, std::int32_t minSize, std::
 // The records the golden files hold.
 ConfigOptions DefaultRecord()
 {
-    return MakeOptions("/home/user/Documents/Quarrow Downloads/", 1, 1, 350, 2, DefaultTypes(),
-                       FSP_RENAME, 3, "Quarrow/1.2", 1, 1);
+    return MakeOptions("/home/user/Documents/Quarrow Downloads/", 1, 1, 350, 2, DefaultTypes(), FSP_RENAME, 3,
+                       "Quarrow/1.2", 1, 1);
 }
 
 ConfigOptions EscapesRecord()
 {
     return MakeOptions("/home/user/R&D <new>/", 0, 0, 2000000000, 3,
-                       {{"*.tom", "Tom & Jerry", true}, {"*.lt", "a<b", false}, {"*.none", "", true}},
-                       FSP_SKIP, 6, "Mozilla/5.0 (X11; \"Q\" 'R' <S> & T)", 2, 0);
+                       {{"*.tom", "Tom & Jerry", true}, {"*.lt", "a<b", false}, {"*.none", "", true}}, FSP_SKIP, 6,
+                       "Mozilla/5.0 (X11; \"Q\" 'R' <S> & T)", 2, 0);
 }
 
 ConfigOptions EmptyTypesRecord()
@@ -118,8 +116,8 @@ protected:
 
     void ExpectDefaults(const ConfigOptions& o) const
     {
-        ConfigOptions expected = MakeOptions(DocumentsDownloads(), 1, SU_KB, 350, SU_MB, DefaultTypes(),
-                                             FSP_RENAME, 3, "Quarrow/1.2", LEVEL_MED, LEVEL_MED);
+        ConfigOptions expected = MakeOptions(DocumentsDownloads(), 1, SU_KB, 350, SU_MB, DefaultTypes(), FSP_RENAME, 3,
+                                             "Quarrow/1.2", LEVEL_MED, LEVEL_MED);
         ExpectSameOptions(o, expected);
     }
 };
@@ -248,7 +246,8 @@ TEST_F(ConfigOptionsTest, DamagedFileGivesTheDefaults)
 TEST_F(ConfigOptionsTest, StoredUserAgentWithControlCharactersGivesTheDefaultAgent)
 {
     const std::string good = Golden("options_escapes.xml");
-    const std::string stored = "<m_userAgent>Mozilla/5.0 (X11; &quot;Q&quot; &apos;R&apos; &lt;S&gt; &amp; T)</m_userAgent>";
+    const std::string stored =
+        "<m_userAgent>Mozilla/5.0 (X11; &quot;Q&quot; &apos;R&apos; &lt;S&gt; &amp; T)</m_userAgent>";
     ASSERT_NE(good.find(stored), std::string::npos);
     const std::pair<std::string, std::string> cases[] = {
         {"x\r\nX-Injected: 1", "Quarrow/1.2"},
@@ -300,12 +299,12 @@ TEST_F(ConfigOptionsTest, ReaderToleratesLayoutVariations)
         {"CRLF line ends", edit([&](std::string& s) { replaceAll(s, "\n", "\r\n"); })},
         {"spaces for tabs", edit([&](std::string& s) { replaceAll(s, "\t", "  "); })},
         {"no declaration or doctype", edit([](std::string& s) { s.erase(0, s.find("<boost_serialization")); })},
-        {"attributes reordered",
-         edit([&](std::string& s) {
+        {"attributes reordered", edit([&](std::string& s) {
              replaceAll(s, "<boost_serialization signature=\"serialization::archive\" version=\"3\">",
                         "<boost_serialization version=\"3\" signature=\"serialization::archive\">");
          })},
-        {"blanks around numbers", edit([&](std::string& s) { replaceAll(s, "<m_nMaxSize>2000000000<", "<m_nMaxSize> 2000000000\n<"); })},
+        {"blanks around numbers",
+         edit([&](std::string& s) { replaceAll(s, "<m_nMaxSize>2000000000<", "<m_nMaxSize> 2000000000\n<"); })},
     };
     for (const auto& [what, text] : variants) {
         SCOPED_TRACE(what);
@@ -345,8 +344,7 @@ struct FolderErrorCase {
 TEST_F(ConfigOptionsTest, SaveReportsFoldersThatCannotBeCreated)
 {
     const FolderErrorCase cases[] = {
-        {"data home below a file",
-         [](const fs::path& root) { std::ofstream(root / "data") << "x"; },
+        {"data home below a file", [](const fs::path& root) { std::ofstream(root / "data") << "x"; },
          [](const fs::path&) { return std::string("Could not create folder to save config options!"); }},
         {"Orlendi is a file",
          [](const fs::path& root) {
@@ -486,11 +484,21 @@ TEST(KnownFileTypesTest, DescriptionsByExactPattern)
 {
     EXPECT_EQ(KnownFileTypes::Table().size(), 35u);
     const std::pair<const char*, const char*> cases[] = {
-        {"*.jpg", "Image File"},      {"*.pcx", "Image File"},      {"*.rm", "Audio File"},
-        {"*.wma", "Audio File"},      {"*.mpe", "Video File"},      {"*.wmv", "Video File"},
-        {"*.zip", "Compressed File"}, {"*.gzip", "Compressed File"}, {"*.jar", "Compressed File"},
-        {"*.exe", "Executable File"}, {"*.pif", "Executable File"}, {"*.JPG", "N/A"},
-        {"*.gz", "N/A"},              {"jpg", "N/A"},               {"", "N/A"},
+        {"*.jpg", "Image File"},
+        {"*.pcx", "Image File"},
+        {"*.rm", "Audio File"},
+        {"*.wma", "Audio File"},
+        {"*.mpe", "Video File"},
+        {"*.wmv", "Video File"},
+        {"*.zip", "Compressed File"},
+        {"*.gzip", "Compressed File"},
+        {"*.jar", "Compressed File"},
+        {"*.exe", "Executable File"},
+        {"*.pif", "Executable File"},
+        {"*.JPG", "N/A"},
+        {"*.gz", "N/A"},
+        {"jpg", "N/A"},
+        {"", "N/A"},
     };
     for (const auto& [pattern, desc] : cases)
         EXPECT_EQ(KnownFileTypes::GetDescription(pattern), desc) << pattern;

@@ -141,8 +141,8 @@ TEST_F(PersistSettingsTest, EveryStoredVersionReadsItsOwnFields)
     const std::string full = Golden("settings_v4_full.xml");
     const std::string v4Tag = "<PersistSettings class_id=\"0\" tracking_level=\"0\" version=\"4\">";
     auto atVersion = [&](int version, std::vector<std::string> absent) {
-        std::string text = Replace(full, v4Tag,
-                                   Replace(v4Tag, "version=\"4\"", "version=\"" + std::to_string(version) + "\""));
+        std::string text =
+            Replace(full, v4Tag, Replace(v4Tag, "version=\"4\"", "version=\"" + std::to_string(version) + "\""));
         for (const auto& name : absent)
             text = EraseField(text, name);
         return text;
@@ -200,7 +200,8 @@ TEST_F(PersistSettingsTest, BrokenFileEmptiesTheRectangle)
     };
     const std::string dlCut = "\t\t<item>/home/user/Documents/Quarrow Downloads/</item>\n\t\t<item>/home/us";
     const BrokenCase cases[] = {
-        {"rectangle value not a number", Replace(good, "<m_frameWinPos.top>-8<", "<m_frameWinPos.top>top<"), headFields},
+        {"rectangle value not a number", Replace(good, "<m_frameWinPos.top>-8<", "<m_frameWinPos.top>top<"),
+         headFields},
         {"end tag misspelt in a list", Replace(good, "<item>240</item>", "<item>240</itme>"),
          [&](PersistSettings& e, const PersistSettings& f) {
              headFields(e, f);
@@ -218,8 +219,9 @@ TEST_F(PersistSettingsTest, BrokenFileEmptiesTheRectangle)
              e.m_ftViewColWidths = f.m_ftViewColWidths;
              e.m_recentDownloadFolders = f.m_recentDownloadFolders;
          }},
-        {"count above the items", Replace(good, "<count>2</count>\n\t\t<item>/home/user/Pictures/",
-                                          "<count>3</count>\n\t\t<item>/home/user/Pictures/"),
+        {"count above the items",
+         Replace(good, "<count>2</count>\n\t\t<item>/home/user/Pictures/",
+                 "<count>3</count>\n\t\t<item>/home/user/Pictures/"),
          headFields},
         {"last element cut", good.substr(0, good.find("2147483647") + 4),
          [&](PersistSettings& e, const PersistSettings& f) {
@@ -228,7 +230,8 @@ TEST_F(PersistSettingsTest, BrokenFileEmptiesTheRectangle)
          }},
         {"wrong signature", Replace(good, "serialization::archive", "serialization::other"), nullptr},
         {"another record", Golden("options_default.xml"), nullptr},
-        {"newer version", Replace(good, "tracking_level=\"0\" version=\"4\"", "tracking_level=\"0\" version=\"5\""), nullptr},
+        {"newer version", Replace(good, "tracking_level=\"0\" version=\"4\"", "tracking_level=\"0\" version=\"5\""),
+         nullptr},
         {"no version", Replace(good, "tracking_level=\"0\" version=\"4\"", "tracking_level=\"0\""), nullptr},
         {"empty file", "", nullptr},
     };
@@ -345,7 +348,8 @@ std::deque<std::string> Numbered(int from, int to)
     return list;
 }
 
-template <class... Lists> std::deque<std::string> Join(const Lists&... lists)
+template <class... Lists>
+std::deque<std::string> Join(const Lists&... lists)
 {
     std::deque<std::string> all;
     (all.insert(all.end(), lists.begin(), lists.end()), ...);
@@ -365,8 +369,10 @@ TEST(AddRecentDownloadFolderTest, KeepsNewestFirstWithoutDuplicates)
         {"prefix is no match", {"/a/b/"}, "/a/", {"/a/", "/a/b/"}},
         {"fourteen grow to fifteen", Numbered(1, 14), "/new/", Join(std::deque<std::string>{"/new/"}, Numbered(1, 14))},
         {"fifteen drop the oldest", Numbered(1, 15), "/new/", Join(std::deque<std::string>{"/new/"}, Numbered(1, 14))},
-        {"more than fifteen from a file", Numbered(1, 18), "/new/", Join(std::deque<std::string>{"/new/"}, Numbered(1, 14))},
-        {"oldest of fifteen moves up", Numbered(1, 15), "/F15/", Join(std::deque<std::string>{"/F15/"}, Numbered(1, 14))},
+        {"more than fifteen from a file", Numbered(1, 18), "/new/",
+         Join(std::deque<std::string>{"/new/"}, Numbered(1, 14))},
+        {"oldest of fifteen moves up", Numbered(1, 15), "/F15/",
+         Join(std::deque<std::string>{"/F15/"}, Numbered(1, 14))},
     };
     for (const auto& c : cases) {
         PersistSettings s;

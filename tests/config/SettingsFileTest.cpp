@@ -23,8 +23,8 @@ namespace {
 // One of the two records, seen only through its file.
 struct Record {
     const char* name;
-    std::function<void(const char* path)> save;     // saves a record unlike the defaults
-    std::function<std::string()> savedText;          // the document that save writes
+    std::function<void(const char* path)> save;             // saves a record unlike the defaults
+    std::function<std::string()> savedText;                 // the document that save writes
     std::function<bool(const char* path)> restoresDefaults; // a restore fell back
 };
 
@@ -190,21 +190,19 @@ struct UnreadableCase {
 TEST_P(SettingsFileTest, OnlyRegularFilesOfSaneSizeAreRead)
 {
     const UnreadableCase cases[] = {
-        {"fifo", [](const qtest::TempFolder&, const fs::path& f, const std::string&) {
-             ASSERT_EQ(::mkfifo(f.c_str(), 0600), 0);
-         }},
-        {"link to a fifo", [](const qtest::TempFolder& d, const fs::path& f, const std::string&) {
+        {"fifo", [](const qtest::TempFolder&, const fs::path& f,
+                    const std::string&) { ASSERT_EQ(::mkfifo(f.c_str(), 0600), 0); }},
+        {"link to a fifo",
+         [](const qtest::TempFolder& d, const fs::path& f, const std::string&) {
              ASSERT_EQ(::mkfifo((d.Path() / "pipe").c_str(), 0600), 0);
              fs::create_symlink(d.Path() / "pipe", f);
          }},
-        {"link to /dev/zero", [](const qtest::TempFolder&, const fs::path& f, const std::string&) {
-             fs::create_symlink("/dev/zero", f);
-         }},
-        {"folder", [](const qtest::TempFolder&, const fs::path& f, const std::string&) {
-             fs::create_directory(f);
-         }},
+        {"link to /dev/zero",
+         [](const qtest::TempFolder&, const fs::path& f, const std::string&) { fs::create_symlink("/dev/zero", f); }},
+        {"folder", [](const qtest::TempFolder&, const fs::path& f, const std::string&) { fs::create_directory(f); }},
         // A good document that blank padding puts past any real file's size.
-        {"over the size cap", [](const qtest::TempFolder&, const fs::path& f, const std::string& good) {
+        {"over the size cap",
+         [](const qtest::TempFolder&, const fs::path& f, const std::string& good) {
              std::ofstream out(f, std::ios::binary);
              out << good << std::string((std::size_t(16) << 20) + 1, ' ');
          }},

@@ -68,9 +68,8 @@ TEST(DownloadFilter, IncludeIsAWhitelistAndExcludeVetoesIt)
         {"*.jpg", true, "*.htm", false, "*.htm", false},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(std::string("include ") + c.include + (c.useInclude ? " (on)" : " (off)") +
-                     ", exclude " + c.exclude + (c.useExclude ? " (on)" : " (off)") + ", " +
-                     c.pattern);
+        SCOPED_TRACE(std::string("include ") + c.include + (c.useInclude ? " (on)" : " (off)") + ", exclude " +
+                     c.exclude + (c.useExclude ? " (on)" : " (off)") + ", " + c.pattern);
         CDownloadFilter filter;
         filter.SetIncludeExtensions(c.include);
         filter.SetExcludeExtensions(c.exclude);
@@ -90,8 +89,8 @@ TEST(DownloadFilter, EmptyIncludeSetInForceRefusesEverything)
 TEST(DownloadFilter, MalformedPatternThrowsWhateverTheFlags)
 {
     const char* bad[] = {
-        "*.tar.gz", "jpg", ".jpg", "*.", "*", "", "*jpg", "**.jpg", "*.jp g",
-        " *.jpg", "*.jpg ", "*.jpg/", "*.j?g", "*.j:g", "*.j\"g", "*.\xC3\xA9",
+        "*.tar.gz", "jpg",    ".jpg",   "*.",     "*",     "",      "*jpg",   "**.jpg",
+        "*.jp g",   " *.jpg", "*.jpg ", "*.jpg/", "*.j?g", "*.j:g", "*.j\"g", "*.\xC3\xA9",
     };
     for (bool useInclude : {false, true}) {
         for (const char* pattern : bad) {
@@ -99,8 +98,7 @@ TEST(DownloadFilter, MalformedPatternThrowsWhateverTheFlags)
             CDownloadFilter filter;
             filter.m_bUseInclude = useInclude;
             filter.m_bUseExclude = true;
-            EXPECT_EQ(DFErrorText([&] { filter.IsExtensionAllowed(pattern); }),
-                      "Bad extension string");
+            EXPECT_EQ(DFErrorText([&] { filter.IsExtensionAllowed(pattern); }), "Bad extension string");
         }
     }
 }
@@ -118,18 +116,16 @@ TEST(DownloadFilter, ListTextsKeepEveryPunctuationOfTheExtensionClass)
 TEST(DownloadFilter, BadListThrowsAndKeepsThePreviousSet)
 {
     const char* bad[] = {
-        "*.jpg|",      "|*.jpg",      "*.jpg||*.gif", "",        "|",
-        "*.jpg| *.gif", "*.jpg |*.gif", "*.jpg,*.gif", "*.jpg|gif", "*.jpg|*.tar.gz",
+        "*.jpg|",       "|*.jpg",       "*.jpg||*.gif", "",          "|",
+        "*.jpg| *.gif", "*.jpg |*.gif", "*.jpg,*.gif",  "*.jpg|gif", "*.jpg|*.tar.gz",
     };
     for (const char* list : bad) {
         SCOPED_TRACE(std::string("'") + list + "'");
         CDownloadFilter filter;
         filter.SetIncludeExtensions("*.jpg|*.gif");
         filter.SetExcludeExtensions("*.htm");
-        EXPECT_EQ(DFErrorText([&] { filter.SetIncludeExtensions(list); }),
-                  "Bad include extension string");
-        EXPECT_EQ(DFErrorText([&] { filter.SetExcludeExtensions(list); }),
-                  "Bad exclude extension string");
+        EXPECT_EQ(DFErrorText([&] { filter.SetIncludeExtensions(list); }), "Bad include extension string");
+        EXPECT_EQ(DFErrorText([&] { filter.SetExcludeExtensions(list); }), "Bad exclude extension string");
         EXPECT_EQ(filter.GetIncludeExtensions(), (Set{"*.gif", "*.jpg"}));
         EXPECT_EQ(filter.GetExcludeExtensions(), (Set{"*.htm"}));
     }
@@ -179,23 +175,14 @@ TEST(DownloadFilter, SizeBoundsAreInclusive)
         bool allowed;
     };
     const Case cases[] = {
-        {100, 200, 100, true},
-        {100, 200, 200, true},
-        {100, 200, 150, true},
-        {100, 200, 99, false},
-        {100, 200, 201, false},
-        {0, 0, 0, true}, // a maximum of 0 lets only empty files through
-        {0, 0, 1, false},
-        {0, kMax, kMax, true},
-        {0, kMax, -1, false},
-        {0, kMax, kMin, false},
-        {200, 100, 150, false}, // min above max: nothing passes
-        {200, 100, 100, false},
-        {200, 100, 200, false},
+        {100, 200, 100, true},  {100, 200, 200, true},  {100, 200, 150, true},
+        {100, 200, 99, false},  {100, 200, 201, false}, {0, 0, 0, true}, // a maximum of 0 lets only empty files through
+        {0, 0, 1, false},       {0, kMax, kMax, true},  {0, kMax, -1, false},
+        {0, kMax, kMin, false}, {200, 100, 150, false}, // min above max: nothing passes
+        {200, 100, 100, false}, {200, 100, 200, false},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(std::to_string(c.min) + ".." + std::to_string(c.max) + " size " +
-                     std::to_string(c.size));
+        SCOPED_TRACE(std::to_string(c.min) + ".." + std::to_string(c.max) + " size " + std::to_string(c.size));
         CDownloadFilter filter;
         filter.SetMinFileSize(c.min);
         filter.SetMaxFileSize(c.max);

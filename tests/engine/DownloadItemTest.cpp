@@ -9,10 +9,7 @@
 
 namespace {
 
-std::int64_t Now()
-{
-    return static_cast<std::int64_t>(std::time(nullptr));
-}
+std::int64_t Now() { return static_cast<std::int64_t>(std::time(nullptr)); }
 
 // An item in the given state, built without going through the transitions of
 // SetBytesTransferred.
@@ -40,23 +37,12 @@ TEST(FormatByteSize, FourSignificantDigitsInTheRightUnit)
         const char* text;
     };
     const Case cases[] = {
-        {0, "0 bytes"},
-        {1, "1 bytes"},
-        {1000, "1000 bytes"},
-        {1023, "1023 bytes"},
-        {0.5, "0.5 bytes"},
-        {12.3456, "12.35 bytes"},
-        {1024, "1 KB"},
-        {1536, "1.5 KB"},
-        {1048575, "1024 KB"},
-        {1048576, "1 MB"},
-        {123456789, "117.7 MB"},
-        {1073741823, "1024 MB"},
-        {1073741824, "1 GB"},
-        {1610612736, "1.5 GB"},
-        {5497558138880.0, "5120 GB"},
-        {-5, "-5 bytes"},
-        {-2048, "-2048 bytes"}, // negatives always fall in the first row
+        {0, "0 bytes"},       {1, "1 bytes"},          {1000, "1000 bytes"},
+        {1023, "1023 bytes"}, {0.5, "0.5 bytes"},      {12.3456, "12.35 bytes"},
+        {1024, "1 KB"},       {1536, "1.5 KB"},        {1048575, "1024 KB"},
+        {1048576, "1 MB"},    {123456789, "117.7 MB"}, {1073741823, "1024 MB"},
+        {1073741824, "1 GB"}, {1610612736, "1.5 GB"},  {5497558138880.0, "5120 GB"},
+        {-5, "-5 bytes"},     {-2048, "-2048 bytes"}, // negatives always fall in the first row
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.bytes);
@@ -244,8 +230,8 @@ TEST(DownloadItem, DisplayValuesFollowTheStatus)
         {DIS_DELETED, 3145728, 3145728, 3145728, -6, "3 MB", "3 MB", "0 bytes", 3145728, 0},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE("status " + std::to_string(c.status) + ", size " + std::to_string(c.size) +
-                     ", bytes " + std::to_string(c.bytes));
+        SCOPED_TRACE("status " + std::to_string(c.status) + ", size " + std::to_string(c.size) + ", bytes " +
+                     std::to_string(c.bytes));
         DownloadItemPtr item = MakeItem(c.status, c.size, c.bytes);
         EXPECT_EQ(item->GetEffectiveSize(), c.effectiveSize);
         EXPECT_DOUBLE_EQ(item->GetProgress(), c.progress);
@@ -316,35 +302,32 @@ TEST(DownloadItemOrdering, AscendingAndDescendingAreStrictAndOpposite)
     const Case cases[] = {
         {"id", IdAscending, IdDescending, WithId(1), WithId(2)},
         {"id below zero", IdAscending, IdDescending, WithId(-1), WithId(0)},
-        {"name ignores case", FileNameAscending, FileNameDescending, Named("apple.jpg"),
-         Named("Banana.jpg")},
+        {"name ignores case", FileNameAscending, FileNameDescending, Named("apple.jpg"), Named("Banana.jpg")},
         {"name compares upper-cased", FileNameAscending, FileNameDescending, Named("a.jpg"),
          Named("_.jpg")}, // 'A' < '_' < 'a'
-        {"shorter name first", FileNameAscending, FileNameDescending, Named("img"),
-         Named("IMG1")},
+        {"shorter name first", FileNameAscending, FileNameDescending, Named("img"), Named("IMG1")},
         {"source ignores case", SourceAscending, SourceDescending, Named("", "HTTP://h/a.jpg"),
          Named("", "http://h/B.jpg")},
         {"shorter source first", SourceAscending, SourceDescending, Named("z", "http://h/a"),
          Named("a", "http://h/a.jpg")},
-        {"size", SizeAscending, SizeDescending, MakeItem(DIS_SKIPPED, 500, 0),
-         MakeItem(DIS_IN_PROGRESS, 1000, 10)},
-        {"size of a cancelled item is 0", SizeAscending, SizeDescending,
-         MakeItem(DIS_CANCELLED, 9000, 10), MakeItem(DIS_SKIPPED, 1, 0)},
+        {"size", SizeAscending, SizeDescending, MakeItem(DIS_SKIPPED, 500, 0), MakeItem(DIS_IN_PROGRESS, 1000, 10)},
+        {"size of a cancelled item is 0", SizeAscending, SizeDescending, MakeItem(DIS_CANCELLED, 9000, 10),
+         MakeItem(DIS_SKIPPED, 1, 0)},
         {"progress", ProgressAscending, ProgressDescending, MakeItem(DIS_IN_PROGRESS, 1000, 250),
          MakeItem(DIS_IN_PROGRESS, 1000, 750)},
-        {"progress groups statuses", ProgressAscending, ProgressDescending,
-         MakeItem(DIS_ERRORED, 1000, 900), MakeItem(DIS_QUEUED, 0, 0)},
+        {"progress groups statuses", ProgressAscending, ProgressDescending, MakeItem(DIS_ERRORED, 1000, 900),
+         MakeItem(DIS_QUEUED, 0, 0)},
         {"speed", SpeedAscending, SpeedDescending, Running(1000, 1000), Running(1000, 0)},
-        {"speed of a finished item is 0", SpeedAscending, SpeedDescending,
-         MakeItem(DIS_COMPLETED, 100000, 100000), Running(10, 1000)},
-        {"transferred", TransferredAscending, TransferredDescending,
-         MakeItem(DIS_IN_PROGRESS, 1000, 10), MakeItem(DIS_DELETED, 1000, 1000)},
+        {"speed of a finished item is 0", SpeedAscending, SpeedDescending, MakeItem(DIS_COMPLETED, 100000, 100000),
+         Running(10, 1000)},
+        {"transferred", TransferredAscending, TransferredDescending, MakeItem(DIS_IN_PROGRESS, 1000, 10),
+         MakeItem(DIS_DELETED, 1000, 1000)},
         {"transferred of an errored item is 0", TransferredAscending, TransferredDescending,
          MakeItem(DIS_ERRORED, 5000, 5000), MakeItem(DIS_IN_PROGRESS, 5000, 1)},
         {"remaining", RemainingAscending, RemainingDescending, MakeItem(DIS_IN_PROGRESS, 1000, 900),
          MakeItem(DIS_IN_PROGRESS, 1000, 800)},
-        {"remaining of a queued item is 0", RemainingAscending, RemainingDescending,
-         MakeItem(DIS_QUEUED, 5000, 0), MakeItem(DIS_IN_PROGRESS, 1000, 999)},
+        {"remaining of a queued item is 0", RemainingAscending, RemainingDescending, MakeItem(DIS_QUEUED, 5000, 0),
+         MakeItem(DIS_IN_PROGRESS, 1000, 999)},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -366,18 +349,17 @@ TEST(DownloadItemOrdering, EqualKeysGiveFalseBothWays)
     };
     const Case cases[] = {
         {"id", IdAscending, IdDescending, WithId(3), WithId(3)},
-        {"names differing only in case", FileNameAscending, FileNameDescending,
-         Named("Photo.JPG"), Named("photo.jpg")},
-        {"sources differing only in case", SourceAscending, SourceDescending,
-         Named("a", "http://H/x.gif"), Named("b", "http://h/X.GIF")},
-        {"sizes of queued and errored items", SizeAscending, SizeDescending,
-         MakeItem(DIS_QUEUED, 5000, 0), MakeItem(DIS_ERRORED, 9000, 10)},
-        {"progress of completed items", ProgressAscending, ProgressDescending,
-         MakeItem(DIS_COMPLETED, 10, 10), MakeItem(DIS_COMPLETED, 5000, 5000)},
-        {"speed of items not running", SpeedAscending, SpeedDescending,
-         MakeItem(DIS_SKIPPED, 10, 0), MakeItem(DIS_COMPLETED, 5000, 5000)},
-        {"transferred of cancelled and skipped items", TransferredAscending,
-         TransferredDescending, MakeItem(DIS_CANCELLED, 10, 7), MakeItem(DIS_SKIPPED, 5000, 0)},
+        {"names differing only in case", FileNameAscending, FileNameDescending, Named("Photo.JPG"), Named("photo.jpg")},
+        {"sources differing only in case", SourceAscending, SourceDescending, Named("a", "http://H/x.gif"),
+         Named("b", "http://h/X.GIF")},
+        {"sizes of queued and errored items", SizeAscending, SizeDescending, MakeItem(DIS_QUEUED, 5000, 0),
+         MakeItem(DIS_ERRORED, 9000, 10)},
+        {"progress of completed items", ProgressAscending, ProgressDescending, MakeItem(DIS_COMPLETED, 10, 10),
+         MakeItem(DIS_COMPLETED, 5000, 5000)},
+        {"speed of items not running", SpeedAscending, SpeedDescending, MakeItem(DIS_SKIPPED, 10, 0),
+         MakeItem(DIS_COMPLETED, 5000, 5000)},
+        {"transferred of cancelled and skipped items", TransferredAscending, TransferredDescending,
+         MakeItem(DIS_CANCELLED, 10, 7), MakeItem(DIS_SKIPPED, 5000, 0)},
         {"remaining of completed and queued items", RemainingAscending, RemainingDescending,
          MakeItem(DIS_COMPLETED, 10, 10), MakeItem(DIS_QUEUED, 5000, 0)},
     };

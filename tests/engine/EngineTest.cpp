@@ -23,10 +23,7 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
-bool IsFinal(DownloaderState s)
-{
-    return s != DS_IDLE && s != DS_FETCHING_PAGE && s != DS_DOWNLOADING;
-}
+bool IsFinal(DownloaderState s) { return s != DS_IDLE && s != DS_FETCHING_PAGE && s != DS_DOWNLOADING; }
 
 std::string Page(const std::vector<std::string>& hrefs)
 {
@@ -98,8 +95,7 @@ protected:
         return o;
     }
 
-    void Start(const std::string& path, const ConfigOptions& options, FileSavePolicy policy = FSP_RENAME,
-               int slots = 3)
+    void Start(const std::string& path, const ConfigOptions& options, FileSavePolicy policy = FSP_RENAME, int slots = 3)
     {
         engine->ClearDownloadItems();
         engine->SetConfigOptions(options);
@@ -724,8 +720,10 @@ TEST_F(Engine, SizeRangeHoldsForBodiesOfUnannouncedSize)
     options.m_maxSizeUnits = SU_MB;
     ASSERT_EQ(Run("/page.html", options), DS_COMPLETED);
 
-    const std::map<std::string, DownloadItemStatus> expected = {
-        {"endless.bin", DIS_SKIPPED}, {"small.bin", DIS_SKIPPED}, {"fits.bin", DIS_COMPLETED}, {"empty.bin", DIS_SKIPPED}};
+    const std::map<std::string, DownloadItemStatus> expected = {{"endless.bin", DIS_SKIPPED},
+                                                                {"small.bin", DIS_SKIPPED},
+                                                                {"fits.bin", DIS_COMPLETED},
+                                                                {"empty.bin", DIS_SKIPPED}};
     for (const auto& item : Items()) {
         SCOPED_TRACE(item->GetFileName());
         EXPECT_EQ(item->GetStatus(), expected.at(item->GetFileName()));
@@ -790,7 +788,8 @@ TEST_F(Engine, UserAgentWithControlCharactersNeverReachesTheWire)
 {
     server.AddFile("/a.jpg", "a", "image/jpeg");
     server.AddFile("/page.html", Page({"a.jpg"}));
-    for (const std::string& agent : {std::string("x\r\nX-Injected: 1"), std::string("tab\there"), std::string("Quarrow/1.2")}) {
+    for (const std::string& agent :
+         {std::string("x\r\nX-Injected: 1"), std::string("tab\there"), std::string("Quarrow/1.2")}) {
         SCOPED_TRACE(agent);
         ConfigOptions options = Options();
         options.m_userAgent = agent;

@@ -97,7 +97,8 @@ const std::string kFixturePage = std::string(R"html(<!DOCTYPE html>
 <p title='<a href="in-value.zip">'>p</p>
 <img
   src="y.jpg">                                      yes: line break inside the tag
-)html") + std::string(kBinary, sizeof kBinary - 1) + R"html(
+)html") + std::string(kBinary, sizeof kBinary - 1) +
+                                 R"html(
 <img src="z.jpg">                                   yes: after a NUL byte
 </body></html>)html";
 
@@ -145,16 +146,16 @@ TEST(LinkExtractorTest, CharacterReferencesAreDecoded)
 {
     const std::pair<std::string, std::string> cases[] = {
         {"a&amp;b.txt", "http://host/a&b.txt"},
-        {"a&amp b.txt", "http://host/a&%20b.txt"},     // legacy name without ";"
+        {"a&amp b.txt", "http://host/a&%20b.txt"}, // legacy name without ";"
         {"a&#38;b.txt", "http://host/a&b.txt"},
         {"a&#x26;b.txt", "http://host/a&b.txt"},
         {"a&#X2f;b.txt", "http://host/a/b.txt"},
-        {"a&#47b.txt", "http://host/a/b.txt"},          // ";" may be missing
+        {"a&#47b.txt", "http://host/a/b.txt"}, // ";" may be missing
         {"&lt;&gt;&quot;&apos;.txt", "http://host/%3C%3E%22'.txt"},
         {"caf&eacute;.jpg", "http://host/caf%C3%A9.jpg"},
         {"caf&#233;.jpg", "http://host/caf%C3%A9.jpg"},
         {"&#x1F600;.png", "http://host/%F0%9F%98%80.png"},
-        {"&#150;.png", "http://host/%E2%80%93.png"},     // 0x80-0x9F as windows-1252
+        {"&#150;.png", "http://host/%E2%80%93.png"}, // 0x80-0x9F as windows-1252
         {"&#0;.png", "http://host/%EF%BF%BD.png"},
         {"&#x110000;.png", "http://host/%EF%BF%BD.png"},
         {"&#99999999999999999999;.png", "http://host/%EF%BF%BD.png"},
@@ -209,9 +210,9 @@ TEST(LinkExtractorTest, HttpsPageResolvesRelativeLinksToHttps)
 
 TEST(LinkExtractorTest, UnusableLinksInTheMiddleAreSkipped)
 {
-    for (const std::string broken : {"<a href=\"dir/\">", "<img src=\"./\">", "<a href=\"..\">", "<a href=\"\">",
-                                     "<a href=\"mailto:x@y\">", "<a href=\"//bad host/x.jpg\">", "<a href>",
-                                     "<img src>", "<a href=\"%2e%2e\">"}) {
+    for (const std::string broken :
+         {"<a href=\"dir/\">", "<img src=\"./\">", "<a href=\"..\">", "<a href=\"\">", "<a href=\"mailto:x@y\">",
+          "<a href=\"//bad host/x.jpg\">", "<a href>", "<img src>", "<a href=\"%2e%2e\">"}) {
         const std::string page = "<img src=\"first.jpg\">" + broken + "<a href=\"last.zip\">";
         std::vector<Link> links = Extract(page, "http://host/dir/");
         ASSERT_FALSE(links.empty()) << broken;

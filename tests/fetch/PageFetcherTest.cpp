@@ -119,8 +119,7 @@ struct FailureCase {
 
 void PrintTo(const FailureCase& c, std::ostream* os) { *os << c.name; }
 
-class PageFetcherFailureTest : public PageFetcherTest,
-                               public ::testing::WithParamInterface<FailureCase> {};
+class PageFetcherFailureTest : public PageFetcherTest, public ::testing::WithParamInterface<FailureCase> {};
 
 TEST_P(PageFetcherFailureTest, ReportsTheCodeAndKeepsTheAddress)
 {
@@ -137,28 +136,28 @@ const std::string kBigBody(200 * 1024, 'x');
 
 INSTANTIATE_TEST_SUITE_P(
     Codes, PageFetcherFailureTest,
-    ::testing::Values(
-        FailureCase{"NotFound", routes::Status(404, kPage), FR_TRANSFER_FAILED},
-        FailureCase{"ServerError", routes::Status(500, kPage), FR_TRANSFER_FAILED},
-        FailureCase{"EmptyBody", routes::Empty(), FR_TRANSFER_FAILED},
-        FailureCase{"DroppedMidBody", routes::DropMidBody(kBigBody, 1000), FR_TRANSFER_FAILED},
-        FailureCase{"DroppedMidChunkedBody", routes::DropMidBody(kBigBody, 1000, true), FR_TRANSFER_FAILED},
-        FailureCase{"ImageType", routes::File("\x89PNG....", "image/png"), FR_NOT_HTML},
-        FailureCase{"NoContentType", routes::File(kPage, ""), FR_NOT_HTML},
-        // The media type is compared case-sensitively.
-        FailureCase{"UpperCaseType", routes::File(kPage, "TEXT/HTML"), FR_NOT_HTML},
-        FailureCase{"XhtmlType", routes::File(kPage, "application/xhtml+xml"), FR_NOT_HTML},
-        // libcurl refuses more than 300 KiB of response headers by itself, before the
-        // default 1 MiB limit is reached; the fetcher reports that as the same fault.
-        FailureCase{"HeadersOverOneMiB", routes::HugeHeaders(1100 * 1024), FR_HEADERS_TOO_BIG},
-        // One header line past libcurl's own 100 KiB line limit is the same fault.
-        FailureCase{"OneHeaderLineOver100KiB",
-                    [] {
-                        auto r = routes::File(kPage);
-                        r.headers.emplace_back("X-Long", std::string(200 * 1024, 'h'));
-                        return r;
-                    }(),
-                    FR_HEADERS_TOO_BIG}),
+    ::testing::Values(FailureCase{"NotFound", routes::Status(404, kPage), FR_TRANSFER_FAILED},
+                      FailureCase{"ServerError", routes::Status(500, kPage), FR_TRANSFER_FAILED},
+                      FailureCase{"EmptyBody", routes::Empty(), FR_TRANSFER_FAILED},
+                      FailureCase{"DroppedMidBody", routes::DropMidBody(kBigBody, 1000), FR_TRANSFER_FAILED},
+                      FailureCase{"DroppedMidChunkedBody", routes::DropMidBody(kBigBody, 1000, true),
+                                  FR_TRANSFER_FAILED},
+                      FailureCase{"ImageType", routes::File("\x89PNG....", "image/png"), FR_NOT_HTML},
+                      FailureCase{"NoContentType", routes::File(kPage, ""), FR_NOT_HTML},
+                      // The media type is compared case-sensitively.
+                      FailureCase{"UpperCaseType", routes::File(kPage, "TEXT/HTML"), FR_NOT_HTML},
+                      FailureCase{"XhtmlType", routes::File(kPage, "application/xhtml+xml"), FR_NOT_HTML},
+                      // libcurl refuses more than 300 KiB of response headers by itself, before the
+                      // default 1 MiB limit is reached; the fetcher reports that as the same fault.
+                      FailureCase{"HeadersOverOneMiB", routes::HugeHeaders(1100 * 1024), FR_HEADERS_TOO_BIG},
+                      // One header line past libcurl's own 100 KiB line limit is the same fault.
+                      FailureCase{"OneHeaderLineOver100KiB",
+                                  [] {
+                                      auto r = routes::File(kPage);
+                                      r.headers.emplace_back("X-Long", std::string(200 * 1024, 'h'));
+                                      return r;
+                                  }(),
+                                  FR_HEADERS_TOO_BIG}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(PageFetcherTest, NonHtmlPageLeavesTheBodyEmpty)

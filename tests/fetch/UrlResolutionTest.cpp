@@ -41,7 +41,7 @@ TEST(ParseAbsoluteHttpURL, ReadsHttpAndHttpsInAnyLetterCase)
         {"  http://host/a.html \t\n", "http://host/a.html"},
         {"HTTP://HOST/Dir/A.html", "http://host/Dir/A.html"}, // the path keeps its case
         {"Https://host/", "https://host/"},
-        {"http://host:80/a", "http://host/a"},   // default ports go
+        {"http://host:80/a", "http://host/a"}, // default ports go
         {"https://host:443/a", "https://host/a"},
         {"http://host:443/a", "http://host:443/a"},
         {"http://host/a/../b/./c.jpg#top", "http://host/b/c.jpg"},
@@ -177,8 +177,8 @@ TEST(ResolveURL, ReadsLinksAsBrowsersDo)
 TEST(PercentDecode, DecodesOnlyWholeEscapes)
 {
     const Pair cases[] = {
-        {"my%20file.pdf", "my file.pdf"}, {"%41%62", "Ab"}, {"100%", "100%"},
-        {"%zz%2", "%zz%2"},               {"%2f%2F", "//"}, {"caf%C3%A9", "caf\xc3\xa9"},
+        {"my%20file.pdf", "my file.pdf"}, {"%41%62", "Ab"}, {"100%", "100%"}, {"%zz%2", "%zz%2"}, {"%2f%2F", "//"},
+        {"caf%C3%A9", "caf\xc3\xa9"},
     };
     for (const Pair& c : cases)
         EXPECT_EQ(c.out, PercentDecode(c.in)) << c.in;
@@ -186,7 +186,7 @@ TEST(PercentDecode, DecodesOnlyWholeEscapes)
 
 struct NameCase {
     std::string link;
-    std::string name;      // "-" when the address names no file
+    std::string name; // "-" when the address names no file
     std::string extension;
 };
 
@@ -267,8 +267,8 @@ TEST(FileNameFromURL, EveryNameStaysInsideTheFolder)
     std::vector<std::string> links;
     for (const NameCase& c : NameCases())
         links.push_back(c.link);
-    for (const char* hostile : {"%2e%2e%2f%2e%2e%2fx.jpg", "..%5C..%5Cx.jpg", "%2F%2Fetc%2Fx.jpg", "%00", "%0a",
-                                "-", "--help.jpg", "~%2F.bashrc", "%2e%2e%2f", "a/%2e%2e/%2e%2e/%2e%2e/b.jpg"})
+    for (const char* hostile : {"%2e%2e%2f%2e%2e%2fx.jpg", "..%5C..%5Cx.jpg", "%2F%2Fetc%2Fx.jpg", "%00", "%0a", "-",
+                                "--help.jpg", "~%2F.bashrc", "%2e%2e%2f", "a/%2e%2e/%2e%2e/%2e%2e/b.jpg"})
         links.push_back(hostile);
     links.push_back(std::string(300, 'x') + "%2F.jpg");
     links.push_back(std::string(300, 'y'));

@@ -44,16 +44,12 @@ TEST(PathHelpers, JoinsFolderAndFileWithOneSeparator)
         const char* folder;
         const char* expected;
     };
-    for (const Case& c : std::vector<Case>{{"x.jpg", "/d", "/d/x.jpg"},
-                                           {"x.jpg", "/d/", "/d/x.jpg"},
-                                           {"", "/d", "/d/"},
-                                           {"x.jpg", "/", "/x.jpg"}}) {
+    for (const Case& c : std::vector<Case>{
+             {"x.jpg", "/d", "/d/x.jpg"}, {"x.jpg", "/d/", "/d/x.jpg"}, {"", "/d", "/d/"}, {"x.jpg", "/", "/x.jpg"}}) {
         EXPECT_EQ(GetFullFilePath(c.file, c.folder), c.expected) << c.file << " in " << c.folder;
     }
-    EXPECT_EQ(ThrownText([] { GetFullFilePath("x.jpg", ""); }),
-              "Invalid foldername passed into GetFullFilePath");
-    EXPECT_EQ(ThrownText([] { FileExists("x.jpg", ""); }),
-              "Invalid foldername passed into GetFullFilePath");
+    EXPECT_EQ(ThrownText([] { GetFullFilePath("x.jpg", ""); }), "Invalid foldername passed into GetFullFilePath");
+    EXPECT_EQ(ThrownText([] { FileExists("x.jpg", ""); }), "Invalid foldername passed into GetFullFilePath");
 }
 
 TEST(PathHelpers, DirectoryPathAlwaysEndsInSeparator)
@@ -258,8 +254,7 @@ protected:
         std::ofstream script(bin / "xdg-open");
         script << "#!/bin/sh\n"
                << "pwd > '" << (dir.Path() / "cwd").string() << "'\n"
-               << "for a in \"$@\"; do printf '%s\\n' \"$a\"; done > '" << (dir.Path() / "args").string()
-               << "'\n"
+               << "for a in \"$@\"; do printf '%s\\n' \"$a\"; done > '" << (dir.Path() / "args").string() << "'\n"
                << "exit $(cat '" << (dir.Path() / "status").string() << "')\n";
         script.close();
         fs::permissions(bin / "xdg-open", fs::perms::owner_all);
@@ -289,8 +284,7 @@ TEST_F(FakeXdgOpen, MapsExitStatusToPlatformCodeAndMessage)
         if (!c.message) {
             EXPECT_GT(ExecuteShellCommand(nullptr, "open", "/tmp/x.jpg", "", "", 1), 32);
         } else {
-            EXPECT_EQ(ThrownText([] { ExecuteShellCommand(nullptr, "open", "/tmp/x.jpg", "", "", 1); }),
-                      c.message)
+            EXPECT_EQ(ThrownText([] { ExecuteShellCommand(nullptr, "open", "/tmp/x.jpg", "", "", 1); }), c.message)
                 << "status " << c.status;
         }
     }
@@ -342,14 +336,10 @@ TEST(FileText, ReadsOnlyRegularFilesUpToTheCap)
         const char* text;
     };
     const Case cases[] = {
-        {"ten", 10, FileTextResult::Read, "0123456789"},
-        {"ten", 9, FileTextResult::Unusable, ""},
-        {"link", 100, FileTextResult::Read, "0123456789"},
-        {"fifo", 100, FileTextResult::Unusable, ""},
-        {"zero", 100, FileTextResult::Unusable, ""},
-        {"folder", 100, FileTextResult::Unusable, ""},
-        {"missing", 100, FileTextResult::Missing, ""},
-        {"ten/below-a-file", 100, FileTextResult::Unusable, ""},
+        {"ten", 10, FileTextResult::Read, "0123456789"},   {"ten", 9, FileTextResult::Unusable, ""},
+        {"link", 100, FileTextResult::Read, "0123456789"}, {"fifo", 100, FileTextResult::Unusable, ""},
+        {"zero", 100, FileTextResult::Unusable, ""},       {"folder", 100, FileTextResult::Unusable, ""},
+        {"missing", 100, FileTextResult::Missing, ""},     {"ten/below-a-file", 100, FileTextResult::Unusable, ""},
     };
     for (const auto& c : cases) {
         std::string text = "stale";
@@ -365,8 +355,7 @@ protected:
     void SetUp() override
     {
         config = std::make_unique<qtest::ScopedEnv>("XDG_CONFIG_HOME", (dir.Path() / "user").string());
-        dirs = std::make_unique<qtest::ScopedEnv>(
-            "XDG_CONFIG_DIRS", (dir.Path() / "machine").string() + ":/etc/xdg");
+        dirs = std::make_unique<qtest::ScopedEnv>("XDG_CONFIG_DIRS", (dir.Path() / "machine").string() + ":/etc/xdg");
     }
     void WriteStore(const std::string& root, const std::string& text)
     {
@@ -391,8 +380,7 @@ TEST_F(RegistryStore, CurrentUserIsReadBeforeLocalMachine)
     WriteStore("user", "; user overrides\n[software\\orlendi\\quarrow]\nprogrampath = /home/u/bin/quarrow\n");
 
     EXPECT_EQ(ReadRegistryString("Software\\Orlendi\\Quarrow\\ProgramPath"), "/home/u/bin/quarrow");
-    EXPECT_EQ(ReadRegistryString("Software\\Orlendi\\Quarrow\\HelpFilePath"),
-              "/usr/share/doc/quarrow/index.html");
+    EXPECT_EQ(ReadRegistryString("Software\\Orlendi\\Quarrow\\HelpFilePath"), "/usr/share/doc/quarrow/index.html");
     EXPECT_EQ(ReadRegistryString("Software\\Orlendi\\Quarrow\\Missing"), "");
 
     registry_string machine("Software\\Orlendi\\Quarrow\\ProgramPath", HKEY_LOCAL_MACHINE);
@@ -479,7 +467,7 @@ TEST(UserFolders, FollowXdgVariablesAndUserDirs)
 }
 
 struct UserDirsCase {
-    const char* line; // the XDG_DOCUMENTS_DIR line as the file holds it
+    const char* line;     // the XDG_DOCUMENTS_DIR line as the file holds it
     std::string expected; // relative to home; empty: the default ~/Documents
 };
 
@@ -497,9 +485,9 @@ TEST(UserFolders, UserDirsValuesLoseTheirShellEscapes)
         {R"(XDG_DOCUMENTS_DIR="$HOME/a b")", "/a b"},
         {R"(  XDG_DOCUMENTS_DIR="$HOME/indented"  )", "/indented"},
         {R"(XDG_DOCUMENTS_DIR="$HOME/Docs/")", "/Docs"},
-        {R"(XDG_DOCUMENTS_DIR="\$HOME/x")", ""},       // a literal "$HOME", not absolute
-        {R"(XDG_DOCUMENTS_DIR="$HOMEX/x")", ""},       // another variable
-        {R"(XDG_DOCUMENTS_DIR="$HOME")", ""},          // home itself means "not set"
+        {R"(XDG_DOCUMENTS_DIR="\$HOME/x")", ""}, // a literal "$HOME", not absolute
+        {R"(XDG_DOCUMENTS_DIR="$HOMEX/x")", ""}, // another variable
+        {R"(XDG_DOCUMENTS_DIR="$HOME")", ""},    // home itself means "not set"
         {R"(XDG_DOCUMENTS_DIR="$HOME/unterminated)", ""},
         {R"(XDG_DOCUMENTS_DIR="$HOME/x" trailing)", ""},
         {R"(XDG_DOCUMENTS_DIR="relative")", ""},
@@ -512,7 +500,7 @@ TEST(UserFolders, UserDirsValuesLoseTheirShellEscapes)
     fs::create_directories(dir.Path() / "cfg");
     for (const auto& c : cases) {
         std::ofstream(dir.Path() / "cfg/user-dirs.dirs", std::ios::trunc) << "XDG_MUSIC_DIR=\"$HOME/M\"\n"
-                                                                        << c.line << "\n";
+                                                                          << c.line << "\n";
         EXPECT_EQ(GetUserDocumentsFolder(), home + (c.expected.empty() ? "/Documents" : c.expected)) << c.line;
     }
     // An absolute value that names no home.
@@ -523,7 +511,7 @@ TEST(UserFolders, UserDirsValuesLoseTheirShellEscapes)
 struct PrivateFolderCase {
     const char* what;
     std::function<void(const fs::path&)> make; // sets up the folder at the given path
-    const char* reason; // empty: accepted
+    const char* reason;                        // empty: accepted
 };
 
 // The lock folder in /tmp is shared with every local user: only a folder that is ours,
@@ -540,17 +528,22 @@ TEST(UserFolders, PrivateFolderMustBeOursAndClosedToOthers)
     const PrivateFolderCase cases[] = {
         {"missing", [](const fs::path&) {}, ""},
         {"ours, 0700", folder(fs::perms::owner_all, ::getuid()), ""},
-        {"ours, 0755", folder(fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
-                                  fs::perms::others_read | fs::perms::others_exec, ::getuid()), ""},
+        {"ours, 0755",
+         folder(fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec | fs::perms::others_read |
+                    fs::perms::others_exec,
+                ::getuid()),
+         ""},
         {"ours, 0777", folder(fs::perms::all, ::getuid()), "writable by others"},
         {"ours, 0770", folder(fs::perms::owner_all | fs::perms::group_all, ::getuid()), "writable by others"},
         {"ours, 1777", folder(fs::perms::all | fs::perms::sticky_bit, ::getuid()), "writable by others"},
         {"another user's, 0700", folder(fs::perms::owner_all, ::getuid() + 4242), "owned by another user"},
-        {"link to a good folder", [](const fs::path& p) {
+        {"link to a good folder",
+         [](const fs::path& p) {
              fs::create_directory(p.string() + "-real");
              fs::permissions(p.string() + "-real", fs::perms::owner_all);
              fs::create_directory_symlink(p.string() + "-real", p);
-         }, "not a folder"},
+         },
+         "not a folder"},
         {"file", [](const fs::path& p) { std::ofstream(p) << "x"; }, "not a folder"},
     };
     for (const auto& c : cases) {

@@ -49,8 +49,7 @@ private:
 };
 
 // Polls `pred` every few milliseconds until it holds or `timeout` passes.
-bool WaitFor(const std::function<bool()>& pred,
-             std::chrono::milliseconds timeout = std::chrono::seconds(10));
+bool WaitFor(const std::function<bool()>& pred, std::chrono::milliseconds timeout = std::chrono::seconds(10));
 
 // Runs `work` on `threads` threads released at the same moment (for first-use races)
 // and returns the sum of what they return: the number of wrong answers seen.

@@ -12,10 +12,7 @@
 // races between its worker threads that are not there. Its own memory accesses are left
 // out; races in our handlers are still reported.
 #if defined(__SANITIZE_THREAD__)
-extern "C" const char* __tsan_default_suppressions()
-{
-    return "called_from_lib:libcpp-httplib.so\n";
-}
+extern "C" const char* __tsan_default_suppressions() { return "called_from_lib:libcpp-httplib.so\n"; }
 #endif
 
 namespace qtest {
@@ -26,18 +23,14 @@ constexpr std::size_t kDefaultPiece = 64 * 1024;
 
 std::string Lower(std::string s)
 {
-    std::transform(s.begin(), s.end(), s.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     return s;
 }
 
 // Hands every accepted connection to a thread pool and counts it on the way.
 class CountingPool : public httplib::TaskQueue {
 public:
-    CountingPool(std::size_t threads, std::atomic<std::size_t>& counter)
-        : m_pool(threads), m_counter(counter)
-    {
-    }
+    CountingPool(std::size_t threads, std::atomic<std::size_t>& counter) : m_pool(threads), m_counter(counter) {}
     void enqueue(std::function<void()> fn) override
     {
         ++m_counter;
@@ -135,8 +128,7 @@ HttpRoute StallMidBody(std::string body, std::uint64_t bytesBefore, std::string 
     return r;
 }
 
-HttpRoute DropMidBody(std::string body, std::uint64_t bytesBefore, bool chunked,
-                      std::string contentType)
+HttpRoute DropMidBody(std::string body, std::uint64_t bytesBefore, bool chunked, std::string contentType)
 {
     HttpRoute r = File(std::move(body), std::move(contentType));
     r.dropAfterBytes = bytesBefore;
@@ -166,8 +158,7 @@ TestHttpServer::TestHttpServer(Options options) : m_options(options)
 
     if (m_options.tls) {
         const std::string dir = std::string(QUARROW_TEST_DATA_DIR) + "/support/tls/";
-        m_server = std::make_unique<httplib::SSLServer>((dir + "cert.pem").c_str(),
-                                                        (dir + "key.pem").c_str());
+        m_server = std::make_unique<httplib::SSLServer>((dir + "cert.pem").c_str(), (dir + "key.pem").c_str());
     } else {
         m_server = std::make_unique<httplib::Server>();
     }
@@ -210,8 +201,7 @@ void TestHttpServer::Stop()
 
 std::string TestHttpServer::Url(const std::string& path) const
 {
-    return std::string(m_options.tls ? "https" : "http") + "://127.0.0.1:" + std::to_string(m_port) +
-           path;
+    return std::string(m_options.tls ? "https" : "http") + "://127.0.0.1:" + std::to_string(m_port) + path;
 }
 
 void TestHttpServer::AddRoute(const std::string& path, HttpRoute route)
@@ -252,8 +242,7 @@ int TestHttpServer::StalledCount(const std::string& path) const
     return it == m_gates.end() ? 0 : it->second.waiting;
 }
 
-bool TestHttpServer::WaitForStalled(const std::string& path, int count,
-                                    std::chrono::milliseconds timeout) const
+bool TestHttpServer::WaitForStalled(const std::string& path, int count, std::chrono::milliseconds timeout) const
 {
     std::unique_lock<std::mutex> lock(m_mutex);
     return m_cv.wait_for(lock, timeout, [&] {
@@ -336,8 +325,7 @@ void TestHttpServer::Handle(const httplib::Request& req, httplib::Response& res)
     SetBody(req.path, route, res);
 }
 
-void TestHttpServer::SetBody(const std::string& path, std::shared_ptr<const HttpRoute> route,
-                             httplib::Response& res)
+void TestHttpServer::SetBody(const std::string& path, std::shared_ptr<const HttpRoute> route, httplib::Response& res)
 {
     const bool shaped = route->chunked || route->generatedSize || route->pieceInterval.count() > 0 ||
                         route->stallAfterBytes || route->dropAfterBytes || route->pieceSize > 0;
@@ -370,17 +358,17 @@ void TestHttpServer::SetBody(const std::string& path, std::shared_ptr<const Http
 
     if (route->chunked) {
         auto sent = std::make_shared<std::uint64_t>(0);
-        res.set_chunked_content_provider(
-            route->contentType, [route, writePiece, sent](std::size_t, httplib::DataSink& sink) {
-                if (*sent >= route->BodySize()) {
-                    sink.done();
-                    return true;
-                }
-                if (!writePiece(*sent, sink))
-                    return false;
-                *sent += PieceAt(*route, *sent);
-                return true;
-            });
+        res.set_chunked_content_provider(route->contentType,
+                                         [route, writePiece, sent](std::size_t, httplib::DataSink& sink) {
+                                             if (*sent >= route->BodySize()) {
+                                                 sink.done();
+                                                 return true;
+                                             }
+                                             if (!writePiece(*sent, sink))
+                                                 return false;
+                                             *sent += PieceAt(*route, *sent);
+                                             return true;
+                                         });
     } else {
         res.set_content_provider(static_cast<std::size_t>(size), route->contentType,
                                  [writePiece](std::size_t offset, std::size_t, httplib::DataSink& sink) {

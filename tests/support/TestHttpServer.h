@@ -50,7 +50,7 @@ struct HttpRoute {
     std::chrono::milliseconds pieceInterval{0}; // pause after each piece (trickle)
     std::chrono::milliseconds delay{0};         // pause before the response starts
 
-    bool stallBeforeResponse = false;           // hold everything until Release(path)
+    bool stallBeforeResponse = false;             // hold everything until Release(path)
     std::optional<std::uint64_t> stallAfterBytes; // send this much body, then hold
     std::optional<std::uint64_t> dropAfterBytes;  // send this much body, then cut the connection
 
@@ -66,17 +66,14 @@ HttpRoute Status(int status, std::string body = "", std::string contentType = "t
 // A response whose header block holds at least `headerBytes` bytes of filler lines.
 HttpRoute HugeHeaders(std::size_t headerBytes, std::string body = "<html></html>",
                       std::string contentType = "text/html");
-HttpRoute Chunked(std::string body, std::size_t pieceSize = 0,
-                  std::string contentType = "text/html");
+HttpRoute Chunked(std::string body, std::size_t pieceSize = 0, std::string contentType = "text/html");
 // `bytesPerPiece` bytes every `interval`.
 HttpRoute Trickle(std::string body, std::size_t bytesPerPiece, std::chrono::milliseconds interval,
                   std::string contentType = "text/html");
 // Nothing at all is sent until Release(path).
-HttpRoute StallBeforeResponse(std::string body = "<html></html>",
-                              std::string contentType = "text/html");
+HttpRoute StallBeforeResponse(std::string body = "<html></html>", std::string contentType = "text/html");
 // Headers and the first `bytesBefore` body bytes go out, then nothing until Release(path).
-HttpRoute StallMidBody(std::string body, std::uint64_t bytesBefore,
-                       std::string contentType = "text/html");
+HttpRoute StallMidBody(std::string body, std::uint64_t bytesBefore, std::string contentType = "text/html");
 // Announces the full length (or none when chunked), sends `bytesBefore` bytes, hangs up.
 HttpRoute DropMidBody(std::string body, std::uint64_t bytesBefore, bool chunked = false,
                       std::string contentType = "text/html");
@@ -138,8 +135,7 @@ private:
     bool WaitAtGate(const std::string& path);
     // Sleeps for `d` unless the server stops first; false when it stops.
     bool Pause(std::chrono::milliseconds d);
-    void SetBody(const std::string& path, std::shared_ptr<const HttpRoute> route,
-                 httplib::Response& res);
+    void SetBody(const std::string& path, std::shared_ptr<const HttpRoute> route, httplib::Response& res);
 
     Options m_options;
     std::unique_ptr<httplib::Server> m_server;

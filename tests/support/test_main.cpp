@@ -5,7 +5,7 @@
 namespace qtest {
 void InitSandboxRoot();
 void RemoveSandboxRoot();
-}
+} // namespace qtest
 
 int main(int argc, char** argv)
 {

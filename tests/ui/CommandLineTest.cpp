@@ -24,8 +24,8 @@ TEST_F(CommandLineTest, HelpShowsTheUsageBoxAndStops)
         EXPECT_EQ(box.kind, CScriptedPrompts::Information);
         EXPECT_EQ(box.title, "Quarrow Usage");
         EXPECT_EQ(box.text.rfind("<pre>Allowed options", 0), 0u) << box.text;
-        for (const char* part : {"--help", "Display help", "--url", "Startup URL to navigate to",
-                                 "--show-options-dlg", "Show options dlg on startup"})
+        for (const char* part : {"--help", "Display help", "--url", "Startup URL to navigate to", "--show-options-dlg",
+                                 "Show options dlg on startup"})
             EXPECT_NE(box.text.find(part), std::string::npos) << part;
     }
 }

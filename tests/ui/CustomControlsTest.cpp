@@ -60,16 +60,16 @@ TEST(SpecialEditWords, PreviousWordStartAndNextWordEnd)
         {"http://host/dir/file.", 21, 5, 0},
         {"http://host/dir/", 16, 4, 0},
         {"http://host/", 12, 5, 0},
-        {"http://", 7, 7, 0},       // one word with its separators
-        {"///", 3, 3, 0},           // only separators
-        {"http://host/dir", 0, 0, 7}, // word and the separators after it
+        {"http://", 7, 7, 0},          // one word with its separators
+        {"///", 3, 3, 0},              // only separators
+        {"http://host/dir", 0, 0, 7},  // word and the separators after it
         {"http://host/dir", 4, 4, 3},  // ":" is no separator: ":" and "//"
         {"http://host/dir", 11, 4, 4}, // separator and the last word
         {"a b  c", 6, 1, 0},
-        {"a b  c", 3, 1, 3},           // blanks and a word
-        {" .a/ b", 0, 0, 5},           // separators, word, separators
+        {"a b  c", 3, 1, 3}, // blanks and a word
+        {" .a/ b", 0, 0, 5}, // separators, word, separators
         {"", 0, 0, 0},
-        {"日本/語", 4, 1, 0},        // counted in characters, not UTF-8 bytes
+        {"日本/語", 4, 1, 0}, // counted in characters, not UTF-8 bytes
     };
     for (const Case& c : cases) {
         const QString text = QString::fromUtf8(c.text);

@@ -104,7 +104,7 @@ TEST_F(ViewTest, UpdatesMergeByIdAppendNewOnesAndReachThePropertiesDialog)
 
 TEST_F(ViewTest, ProgressSortsByStatusAndHeaderClicksFlipTheDirection)
 {
-    const DownloadItemStatus order[] = {DIS_DELETED, DIS_SKIPPED, DIS_ERRORED, DIS_CANCELLED,
+    const DownloadItemStatus order[] = {DIS_DELETED, DIS_SKIPPED,     DIS_ERRORED,  DIS_CANCELLED,
                                         DIS_QUEUED,  DIS_IN_PROGRESS, DIS_COMPLETED};
     // Fed in a scrambled order; the id is the place the status must end up in.
     std::vector<DownloadItemPtr> items;
@@ -308,8 +308,8 @@ TEST_F(ViewTest, CanQueriesFollowTheSelection)
         bool cancel, open, props;
     };
     const Case cases[] = {
-        {{}, false, false, false},      {{0}, false, true, true},  {{0, 1}, false, true, false},
-        {{2, 3}, true, false, false},   {{1, 2}, false, false, false},
+        {{}, false, false, false},    {{0}, false, true, true},      {{0, 1}, false, true, false},
+        {{2, 3}, true, false, false}, {{1, 2}, false, false, false},
     };
     for (const Case& c : cases) {
         SelectIds(c.ids);
@@ -329,8 +329,8 @@ TEST_F(ViewTest, CanQueriesFollowTheSelection)
         if (!action->isSeparator())
             entries.push_back(action->text().toStdString() + (action->isEnabled() ? "" : " (grey)"));
     EXPECT_EQ(entries, (std::vector<std::string>{"&Open", "Cancel &Selected (grey)", "Cancel &All", "Cop&y to Folder",
-                                                 "&Move to Folder", "Delete", "Download Using &Browser",
-                                                 "P&roperties", "Open &Download Folder"}));
+                                                 "&Move to Folder", "Delete", "Download Using &Browser", "P&roperties",
+                                                 "Open &Download Folder"}));
     EXPECT_EQ(m_parent.m_calls, (std::vector<std::string>{"FillCopy", "FillMove"}));
 }
 
@@ -359,8 +359,8 @@ TEST_F(ViewTest, OpenAsksFromFiveItemsOnAndOnlyWhenAllAreCompleted)
     EXPECT_TRUE(m_opened.empty());
     TestPrompts().QueueAnswer(true);
     m_view->OpenSelected();
-    EXPECT_EQ(m_opened, (std::vector<std::string>{"/downloads/f0", "/downloads/f1", "/downloads/f2",
-                                                  "/downloads/f3", "/downloads/f4"}));
+    EXPECT_EQ(m_opened, (std::vector<std::string>{"/downloads/f0", "/downloads/f1", "/downloads/f2", "/downloads/f3",
+                                                  "/downloads/f4"}));
 
     // One item that is not completed: nothing at all.
     TestPrompts().Reset();
@@ -401,8 +401,8 @@ TEST_F(ViewTest, EnterOpensAndDeleteDeletesTheSelection)
 
 TEST_F(ViewTest, CancelAsksThenHandsTheIdsToTheParent)
 {
-    m_view->UpdateItems({MakeItem(0, "a", DIS_QUEUED), MakeItem(1, "b", DIS_IN_PROGRESS, 9, 1),
-                         MakeItem(2, "c", DIS_QUEUED)});
+    m_view->UpdateItems(
+        {MakeItem(0, "a", DIS_QUEUED), MakeItem(1, "b", DIS_IN_PROGRESS, 9, 1), MakeItem(2, "c", DIS_QUEUED)});
     SelectIds({0, 2});
     TestPrompts().QueueAnswer(false);
     m_view->CancelSelected();

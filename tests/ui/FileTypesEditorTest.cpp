@@ -93,8 +93,8 @@ protected:
     void Click(const QPoint& pos) { QTest::mouseClick(View().viewport(), Qt::LeftButton, Qt::NoModifier, pos); }
     QPoint TextOf(int row) const
     {
-        const QRect cell = m_dlg.FilterPage()->TypesView()->visualRect(
-            m_dlg.FilterPage()->TypesView()->model()->index(row, 0));
+        const QRect cell =
+            m_dlg.FilterPage()->TypesView()->visualRect(m_dlg.FilterPage()->TypesView()->model()->index(row, 0));
         return QPoint(cell.right() - 10, cell.center().y());
     }
 

@@ -28,10 +28,8 @@ namespace qtest {
 class FrameTest : public ::testing::Test {
 protected:
     FrameTest()
-        : m_dataHome("XDG_DATA_HOME", m_home.Dir() + "data"),
-          m_configHome("XDG_CONFIG_HOME", m_home.Dir() + "config")
-    {
-    }
+        : m_dataHome("XDG_DATA_HOME", m_home.Dir() + "data"), m_configHome("XDG_CONFIG_HOME", m_home.Dir() + "config")
+    {}
 
     void SetUp() override
     {

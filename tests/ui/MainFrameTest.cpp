@@ -102,7 +102,8 @@ TEST_F(FrameTest, ANewAddressDuringDownloadsCancelsWithTheWindowDisabledThenStar
     m_server.AddRoute("/slow.jpg", routes::StallMidBody(std::string(200000, 's'), 4000, "image/jpeg"));
     ServeGallery("/second.html");
     CMainFrame& frame = Open({m_server.Url("/first.html"), false, false});
-    ASSERT_EQ(RunUntil([&] { return m_server.StalledCount("/slow.jpg") == 1 && frame.JobState() == FJS_DOWNLOADING; }), 0);
+    ASSERT_EQ(RunUntil([&] { return m_server.StalledCount("/slow.jpg") == 1 && frame.JobState() == FJS_DOWNLOADING; }),
+              0);
     ASSERT_EQ(frame.JobState(), FJS_DOWNLOADING);
 
     frame.AddressBar()->SetText(QString::fromStdString(m_server.Url("/second.html")));
@@ -262,8 +263,8 @@ TEST_F(FrameTest, RecentCopyMoveFoldersFillTheMenusAndTheDropDowns)
     }
 
     // The toolbar's Move button pops up the same list.
-    auto* moveButton = qobject_cast<QToolButton*>(
-        frame.MainToolBar()->widgetForAction(frame.Action(CMainFrame::ID_MOVE_CHOOSE)));
+    auto* moveButton =
+        qobject_cast<QToolButton*>(frame.MainToolBar()->widgetForAction(frame.Action(CMainFrame::ID_MOVE_CHOOSE)));
     ASSERT_NE(moveButton, nullptr);
     ASSERT_NE(moveButton->menu(), nullptr);
     EXPECT_EQ(moveButton->popupMode(), QToolButton::MenuButtonPopup);

@@ -144,8 +144,7 @@ class CRecorder : public IMessageFilter, public IIdleHandler {
 public:
     CRecorder(std::vector<std::string>& log, std::string name, bool claims = false)
         : m_log(log), m_name(std::move(name)), m_claims(claims)
-    {
-    }
+    {}
     bool PreTranslateMessage(QObject*, QEvent* event) override
     {
         if (event->type() == QEvent::KeyPress)
@@ -242,8 +241,8 @@ TEST_F(MainLoopTest, IdleHandlersRunOnceAfterABurstOfInputButNotAfterMouseMoves)
 
     // Mouse moves and paints do not wake them.
     m_log.clear();
-    Post(target, new QMouseEvent(QEvent::MouseMove, QPointF(3, 3), QPointF(3, 3), Qt::NoButton, Qt::NoButton,
-                                 Qt::NoModifier));
+    Post(target,
+         new QMouseEvent(QEvent::MouseMove, QPointF(3, 3), QPointF(3, 3), Qt::NoButton, Qt::NoButton, Qt::NoModifier));
     Post(target, new QEvent(QEvent::UpdateRequest));
     Pump();
     EXPECT_TRUE(m_log.empty());

@@ -205,9 +205,11 @@ TEST_F(OptionsDlgTest, ApplyFollowsTheModifiedFlags)
         [&] { QTest::keyClick(Misc().ConcurrentDownloads(), Qt::Key_Up); },
         [&] { QTest::keyClicks(Misc().UserAgent(), "x"); },
         [&] { QTest::keyClicks(Filter().MinEdit(), "0"); },
-        [&] { Filter().TypesView()->show(), QTest::mouseClick(Filter().TypesView()->viewport(), Qt::LeftButton,
-                                                              Qt::NoModifier,
-                                                              Filter().TypesView()->CheckBoxRect(0).center()); },
+        [&] {
+            Filter().TypesView()->show(),
+                QTest::mouseClick(Filter().TypesView()->viewport(), Qt::LeftButton, Qt::NoModifier,
+                                  Filter().TypesView()->CheckBoxRect(0).center());
+        },
     };
     for (std::size_t i = 0; i < changes.size(); ++i) {
         m_dlg->Tabs()->setCurrentIndex(i < 3 ? 1 : 0);

@@ -9,8 +9,7 @@ class CControlException : public HELPERS::WException {
 public:
     CControlException(std::string message, QWidget* control)
         : HELPERS::WException(std::move(message)), m_control(control)
-    {
-    }
+    {}
     QWidget* Control() const { return m_control; }
 
 private:

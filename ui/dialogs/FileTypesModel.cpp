@@ -2,18 +2,14 @@
 
 CFileTypesModel::CFileTypesModel(const std::vector<std::shared_ptr<CFileType>>& types, QObject* parent)
     : QAbstractTableModel(parent), m_types(types)
-{
-}
+{}
 
 int CFileTypesModel::rowCount(const QModelIndex& parent) const
 {
     return parent.isValid() ? 0 : static_cast<int>(m_types.size());
 }
 
-int CFileTypesModel::columnCount(const QModelIndex& parent) const
-{
-    return parent.isValid() ? 0 : 2;
-}
+int CFileTypesModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : 2; }
 
 QVariant CFileTypesModel::data(const QModelIndex& index, int role) const
 {
@@ -46,7 +42,4 @@ void CFileTypesModel::Reset()
     endResetModel();
 }
 
-void CFileTypesModel::RowChanged(int row)
-{
-    emit dataChanged(index(row, 0), index(row, 1));
-}
+void CFileTypesModel::RowChanged(int row) { emit dataChanged(index(row, 0), index(row, 1)); }

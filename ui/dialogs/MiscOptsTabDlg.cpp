@@ -63,8 +63,8 @@ CMiscOptsTabDlg::CMiscOptsTabDlg(QWidget* parent) : QWidget(parent)
     m_userAgent = new QComboBox(agent);
     m_userAgent->setEditable(true);
     m_userAgent->setInsertPolicy(QComboBox::NoInsert);
-    m_userAgent->addItems({QStringLiteral("Quarrow/1.2"), QStringLiteral("Internet Explorer 5.0"),
-                           QStringLiteral("Mozilla Firefox")});
+    m_userAgent->addItems(
+        {QStringLiteral("Quarrow/1.2"), QStringLiteral("Internet Explorer 5.0"), QStringLiteral("Mozilla Firefox")});
     m_userAgent->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     auto* agentLayout = new QVBoxLayout(agent);
     agentLayout->addWidget(m_userAgent);
@@ -132,7 +132,7 @@ void CMiscOptsTabDlg::GetOptions(ConfigOptions& options) const
 void CMiscOptsTabDlg::EnableControls(bool enable)
 {
     for (QWidget* control : std::initializer_list<QWidget*>{m_skip, m_overwrite, m_rename, m_concurrent, m_userAgent,
-                                                           m_refreshRate, m_responsiveness})
+                                                            m_refreshRate, m_responsiveness})
         control->setEnabled(enable);
 }
 

@@ -26,8 +26,7 @@ std::vector<std::shared_ptr<CFileType>> CopyTypes(const std::vector<std::shared_
 
 } // namespace
 
-COptionTypesView::COptionTypesView(QWidget* parent)
-    : QTableView(parent), m_model(new CFileTypesModel(m_types, this))
+COptionTypesView::COptionTypesView(QWidget* parent) : QTableView(parent), m_model(new CFileTypesModel(m_types, this))
 {
     setModel(m_model);
     setSelectionMode(QAbstractItemView::SingleSelection);
@@ -49,8 +48,7 @@ COptionTypesView::COptionTypesView(QWidget* parent)
     // The selection stays visible while another control has the focus.
     QPalette pal = palette();
     pal.setColor(QPalette::Inactive, QPalette::Highlight, pal.color(QPalette::Active, QPalette::Highlight));
-    pal.setColor(QPalette::Inactive, QPalette::HighlightedText,
-                 pal.color(QPalette::Active, QPalette::HighlightedText));
+    pal.setColor(QPalette::Inactive, QPalette::HighlightedText, pal.color(QPalette::Active, QPalette::HighlightedText));
     setPalette(pal);
 }
 
@@ -62,10 +60,7 @@ void COptionTypesView::SetTypes(const std::vector<std::shared_ptr<CFileType>>& t
     Refresh();
 }
 
-std::vector<std::shared_ptr<CFileType>> COptionTypesView::GetTypes() const
-{
-    return CopyTypes(m_types);
-}
+std::vector<std::shared_ptr<CFileType>> COptionTypesView::GetTypes() const { return CopyTypes(m_types); }
 
 void COptionTypesView::AddFileType(const std::string& text, bool selected)
 {
@@ -100,8 +95,7 @@ void COptionTypesView::SortByColumn(int column)
     const auto key = [column](const std::shared_ptr<CFileType>& type) -> const std::string& {
         return column == 0 ? type->m_ext : type->m_desc;
     };
-    std::stable_sort(m_types.begin(), m_types.end(),
-                     [&key](const auto& a, const auto& b) { return key(a) < key(b); });
+    std::stable_sort(m_types.begin(), m_types.end(), [&key](const auto& a, const auto& b) { return key(a) < key(b); });
     Refresh();
 }
 

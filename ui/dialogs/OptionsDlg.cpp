@@ -156,10 +156,7 @@ bool COptionsDlg::OnIdle()
     return false;
 }
 
-void COptionsDlg::UpdateApplyButton()
-{
-    m_applyButton->setEnabled(IsModified());
-}
+void COptionsDlg::UpdateApplyButton() { m_applyButton->setEnabled(IsModified()); }
 
 bool COptionsDlg::ApplySteps()
 {
@@ -189,10 +186,7 @@ void COptionsDlg::OnOK()
     Close();
 }
 
-void COptionsDlg::OnCancel()
-{
-    Close();
-}
+void COptionsDlg::OnCancel() { Close(); }
 
 void COptionsDlg::Close()
 {
@@ -243,8 +237,8 @@ void COptionsDlg::BuildRecentMenu()
     const std::string current = m_folderEdit->text().toStdString();
     const std::size_t count = std::min<std::size_t>(folders.size(), kMaxRecentEntries);
     for (std::size_t i = 0; i < count; ++i) {
-        const int flags = folders[i] == current ? CCoolButton::MIF_CHECKED | CCoolButton::MIF_GRAYED
-                                                : CCoolButton::MIF_ENABLED;
+        const int flags =
+            folders[i] == current ? CCoolButton::MIF_CHECKED | CCoolButton::MIF_GRAYED : CCoolButton::MIF_ENABLED;
         // The bare path: no mnemonic may eat an "&" of a folder name.
         QString text = QString::fromStdString(folders[i]);
         text.replace(QLatin1Char('&'), QStringLiteral("&&"));
