@@ -23,8 +23,6 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
-bool IsFinal(DownloaderState s) { return s != DS_IDLE && s != DS_FETCHING_PAGE && s != DS_DOWNLOADING; }
-
 std::string Page(const std::vector<std::string>& hrefs)
 {
     std::string html = "<html><body>\n";
@@ -71,7 +69,7 @@ protected:
     {
         if (engine) {
             engine->Cancel();
-            qtest::WaitFor([&] { return IsFinal(engine->GetState(false)) || engine->GetState(false) == DS_IDLE; });
+            qtest::WaitFor([&] { return IsFinalState(engine->GetState(false)) || engine->GetState(false) == DS_IDLE; });
             engine.reset();
         }
         server.Stop();
@@ -110,7 +108,7 @@ protected:
     DownloaderState WaitFinal(std::chrono::milliseconds timeout = 20s)
     {
         DownloaderState s = DS_IDLE;
-        EXPECT_TRUE(qtest::WaitFor([&] { return IsFinal(s = engine->GetState(false)); }, timeout))
+        EXPECT_TRUE(qtest::WaitFor([&] { return IsFinalState(s = engine->GetState(false)); }, timeout))
             << "still in state " << s;
         return s;
     }
