@@ -392,8 +392,11 @@ void CDownloadItemFetcher::ProcessFinishedTransfers()
             const auto record = m_itemToTransfer.find(index);
             const bool abortedAfterError = record != m_itemToTransfer.end() && record->second->errorReported &&
                                            (rc == CURLE_ABORTED_BY_CALLBACK || rc == CURLE_WRITE_ERROR);
+            // A file already saved whole stays Completed, even if the transfer is then
+            // aborted by a cancel before libcurl reports it done.
+            const DownloadItemStatus status = item.GetStatus();
             if (rc != CURLE_OK) {
-                if (item.GetStatus() != DIS_CANCELLED && item.GetStatus() != DIS_SKIPPED && !abortedAfterError) {
+                if (status != DIS_CANCELLED && status != DIS_SKIPPED && status != DIS_COMPLETED && !abortedAfterError) {
                     DiscardTempFile(index);
                     SetItemOutcome(index, DIS_ERRORED, rc == CURLE_HTTP_RETURNED_ERROR ? kHttpError : kErrored);
                 }

@@ -290,7 +290,8 @@ void CliEndToEnd::InterruptDuringDownloads(int sig)
         status[item["file"].text] = item["status"].text;
     EXPECT_EQ(status["big.jpg"], "DIS_CANCELLED");
     EXPECT_EQ(FolderEntries(Folder()), status["small.jpg"] == "DIS_COMPLETED" ? std::vector<std::string>{"small.jpg"}
-                                                                              : std::vector<std::string>{});
+                                                                              : std::vector<std::string>{})
+        << run.out;
 }
 
 TEST_F(CliEndToEnd, InterruptDuringThePageCancelsIt)

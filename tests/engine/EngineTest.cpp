@@ -190,6 +190,9 @@ public:
     int maxInProgress = 0;
     std::vector<int> startOrder;
     std::int64_t sizeLimit = INT64_MAX;
+    // Cancels the run the first time it sees a completed item (the user's cancel landing
+    // between the file's save and the end of its transfer).
+    bool stopOnceCompleted = false;
 
     bool GetNextDownloadItem(DownloadItemPtr& item) override
     {
@@ -204,6 +207,8 @@ public:
         fetcher->GetDownloadItems(live);
         int inProgress = 0;
         for (const auto& item : live) {
+            if (stopOnceCompleted && item->GetStatus() == DIS_COMPLETED)
+                keepGoing = false;
             if (item->GetStatus() == DIS_IN_PROGRESS) {
                 ++inProgress;
                 if (std::find(startOrder.begin(), startOrder.end(), item->GetId()) == startOrder.end())
@@ -420,6 +425,30 @@ TEST_F(Engine, CancelDuringDownloadsCancelsEveryUnfinishedItem)
               "Attempt to set download filter when downloader not idle");
     EXPECT_EQ(engine->GetState(true), DS_DOWNLOADS_CANCELLED);
     EXPECT_NO_THROW(engine->SetDownloadFilter(CDownloadFilter()));
+}
+
+TEST_F(Engine, CancelAfterAFileIsSavedKeepsItCompleted)
+{
+    server.AddFile("/done.jpg", Bytes(3000, 'd'), "image/jpeg");
+    server.AddRoute("/slow.jpg", qtest::routes::StallMidBody(Bytes(100000, 's'), 30000, "image/jpeg"));
+    std::vector<DownloadItemPtr> items{MakeItem(0, "done.jpg", server.Url("/done.jpg")),
+                                       MakeItem(1, "slow.jpg", server.Url("/slow.jpg"))};
+    WatchingClient client(items);
+    client.stopOnceCompleted = true;
+    CDownloadItemFetcher fetcher(&client);
+    client.fetcher = &fetcher;
+    SaveSettings save;
+    save.m_downloadFolder = folder.Dir();
+    save.m_nMaxConcurrentDownloads = 2;
+    fetcher.SetSaveSettings(save);
+
+    EXPECT_EQ(fetcher.RunDownloads(&client), RR_CANCELLED);
+    // The saved file is whole: its item must not turn Errored when libcurl reports the
+    // cancelled transfer.
+    EXPECT_EQ(items[0]->GetStatus(), DIS_COMPLETED) << items[0]->GetStatusInfo();
+    EXPECT_EQ(folder.Read("done.jpg"), Bytes(3000, 'd'));
+    EXPECT_EQ(items[1]->GetStatus(), DIS_CANCELLED);
+    EXPECT_TRUE(TempFiles(folder.Path()).empty());
 }
 
 TEST_F(Engine, ShortChunkedFileFreesItsSlotBesideALongOne)
