@@ -82,6 +82,10 @@ void CHyperLink::SetPicture(const QString& path, const QSize& size)
     m_picture = new CSvgPicture(path, size, this);
     // The link itself takes the clicks.
     m_picture->setAttribute(Qt::WA_TransparentForMouseEvents);
+    // Text inside the picture must not take on the link's underline.
+    QFont plain = font();
+    plain.setUnderline(false);
+    m_picture->setFont(plain);
     m_picture->move(0, 0);
     setText(QString());
     setFixedSize(size);

@@ -12,6 +12,8 @@
 
 #include <QAction>
 #include <QGroupBox>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -235,6 +237,26 @@ TEST_F(PropsDlgTest, CloseButtonWindowCloseAndEscapeTellTheClientOnceAndHideTheD
         EXPECT_FALSE(m_dlg->isVisible());
         m_dlg->OnClose();
         EXPECT_EQ(m_client.m_closed, 1);
+    }
+}
+
+TEST_F(PropsDlgTest, OpensCentredOnItsOwnerAndInsideTheScreen)
+{
+    m_client.m_items = {MakeItem(0, "a.png", DIS_COMPLETED)};
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    QWidget owner;
+    for (const QRect& ownerRect :
+         {QRect(screen.topLeft() + QPoint(20, 10), QSize(760, 580)), QRect(screen.topLeft(), screen.size() * 3)}) {
+        owner.setGeometry(ownerRect);
+        owner.show();
+        CDIPropsDlg dlg(&m_client, &owner);
+        const QRect placed = dlg.frameGeometry();
+        const QPoint centred = owner.frameGeometry().center() - QPoint(placed.width() / 2, placed.height() / 2);
+        if (screen.contains(QRect(centred, placed.size()))) {
+            EXPECT_LE((placed.topLeft() - centred).manhattanLength(), 2);
+        }
+        EXPECT_TRUE(screen.contains(placed))
+            << placed.x() << "," << placed.y() << " " << placed.width() << "x" << placed.height();
     }
 }
 

@@ -57,6 +57,8 @@ CAboutDlg::CAboutDlg(QWidget* owner)
 
     auto* body = new QVBoxLayout;
     body->setContentsMargins(16, 10, 16, 10);
+    // The outer layout has no spacing so the banner meets the edges; the text keeps its own.
+    body->setSpacing(6);
     body->addWidget(m_nameLabel);
     body->addWidget(m_versionLabel);
     body->addWidget(m_copyrightLabel);
