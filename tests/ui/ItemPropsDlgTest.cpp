@@ -375,6 +375,12 @@ TEST_F(FrameTest, PropertiesShowTheSelectedItemFollowTheSelectionAndTheTransferT
     EXPECT_EQ(dlg->Page()->FileNameEdit()->text(), "slow.jpg");
     EXPECT_EQ(view->GetSelectedItem()->GetFileName(), "slow.jpg");
 
+    // Cancel Download asks through the list; No leaves the transfer running.
+    TestPrompts().QueueAnswer(false);
+    QTest::mouseClick(dlg->Page()->CancelButton(), Qt::LeftButton);
+    ASSERT_EQ(TestPrompts().Count(CScriptedPrompts::Question), 1);
+    EXPECT_EQ(TestPrompts().Seen().back().title, "Cancel Download?");
+
     // The refresh ticks hand the finished transfer to the dialog.
     m_server.Release("/slow.jpg");
     ASSERT_TRUE(RunUntilReady());
@@ -399,7 +405,7 @@ TEST_F(FrameTest, PropertiesShowTheSelectedItemFollowTheSelectionAndTheTransferT
     frame.OnCommand(CMainFrame::ID_PROPERTIES);
     EXPECT_NE(frame.PropsDlg(), nullptr);
     EXPECT_TRUE(frame.PropsDlg()->isVisible());
-    EXPECT_TRUE(TestPrompts().Seen().empty());
+    EXPECT_EQ(TestPrompts().Seen().size(), 1u);
 }
 
 } // namespace
