@@ -8,13 +8,17 @@
 #include "helpers/WException.h"
 #include "ui/AddressbarTB.h"
 #include "ui/MainStatusBar.h"
+#include "ui/MakerSite.h"
 #include "ui/MirefoldView.h"
 #include "ui/Prompts.h"
 #include "ui/RecentEntries.h"
 #include "ui/TimerManager.h"
+#include "ui/dialogs/AboutDlg.h"
+#include "ui/dialogs/DIPropsDlg.h"
 #include "ui/dialogs/OptionsDlg.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QIcon>
@@ -391,8 +395,8 @@ void CMainFrame::OnCommand(int id)
     case ID_APP_EXIT: close(); break;
     case ID_VIEW_TOOLBAR: ToggleToolBar(); break;
     case ID_VIEW_STATUS_BAR: ToggleStatusBar(); break;
-    // The About box comes with a later version; the new-document command means nothing here.
-    case ID_APP_ABOUT:
+    case ID_APP_ABOUT: OpenAboutBox(); break;
+    // The new-document command means nothing here.
     case ID_FILE_NEW:
     default: break;
     }
@@ -751,12 +755,54 @@ void CMainFrame::OpenHelp()
 void CMainFrame::OpenUpdatesPage()
 {
     try {
-        m_shellOpen(kUpdatesAddress);
+        m_shellOpen(std::string(kMakerSite) + kUpdatesPath);
     } catch (const HELPERS::WException& e) {
         Prompts().ShowError(this, Qs(std::string("Could not open the updates page!\n") + e.what()),
                             QStringLiteral("Error"));
     }
 }
+
+void CMainFrame::OpenAboutBox()
+{
+    QWidget* owner = QApplication::activeWindow();
+    CAboutDlg about(owner ? owner : this);
+    Prompts().RunModal(about);
+}
+
+void CMainFrame::ShowItemProperties()
+{
+    if (!m_view->CanShowProperties())
+        return;
+    const DownloadItemPtr item = m_view->GetSelectedItem();
+    if (!item)
+        return;
+    m_propsDlg = std::make_shared<CDIPropsDlg>(this, this);
+    m_propsDlg->SetItem(item);
+    m_propsDlg->show();
+    setEnabled(false);
+    m_propsDlgOpen = true;
+    m_view->SetPropertiesItem(item->GetId());
+}
+
+void CMainFrame::ShowItemInPropertiesDlg(const DownloadItemPtr& item)
+{
+    if (m_propsDlg)
+        m_propsDlg->SetItem(item);
+}
+
+void CMainFrame::OnPropDlgClosed()
+{
+    setEnabled(true);
+    m_propsDlgOpen = false;
+    m_view->ClearPropertiesItem();
+}
+
+DownloadItemPtr CMainFrame::SelectPrevItem() { return m_view->SelectPrevItem(); }
+DownloadItemPtr CMainFrame::SelectNextItem() { return m_view->SelectNextItem(); }
+bool CMainFrame::HasPrevItem() { return m_view->HasPrevItem(); }
+bool CMainFrame::HasNextItem() { return m_view->HasNextItem(); }
+void CMainFrame::OpenItem() { m_view->OpenSelected(); }
+void CMainFrame::CancelItem() { m_view->CancelSelected(); }
 
 void CMainFrame::OpenOptionsDialog()
 {
@@ -875,6 +921,7 @@ void CMainFrame::Destroy()
     }
     m_ombrex.reset();
     m_optionsDlg.reset();
+    m_propsDlg.reset();
     if (CMainLoop* loop = CMainLoop::Current()) {
         loop->RemoveMessageFilter(this);
         loop->RemoveIdleHandler(this);

@@ -13,6 +13,7 @@
 #include "ui/FrameJobState.h"
 #include "ui/RefreshTimerCallbackClient.h"
 #include "ui/ReturnCallback.h"
+#include "ui/dialogs/DIPropDlgClient.h"
 #include "ui/dialogs/OptionsDlgCallbackClient.h"
 
 #include <QMainWindow>
@@ -23,6 +24,7 @@
 #include <string>
 
 class CAddressbarTB;
+class CDIPropsDlg;
 class CMainStatusBar;
 class CMirefoldView;
 class COptionsDlg;
@@ -38,7 +40,8 @@ class CMainFrame : public QMainWindow,
                    public IReturnCallback,
                    public IRefreshTimerCallbackClient,
                    public IOptionsDlgCallbackClient,
-                   public IDownloadItemsViewParent {
+                   public IDownloadItemsViewParent,
+                   public IDIPropDlgClient {
     Q_OBJECT
 public:
     // Command ids, shared by the menus, the toolbar, the accelerators and the list.
@@ -72,8 +75,8 @@ public:
     static constexpr int kMaxRecentSites = 20;
     static constexpr int kMaxRecentCopyMoveFolders = 10;
     static constexpr const char* kHelpFileKey = "Software\\Orlendi\\Quarrow\\HelpFilePath";
-    static constexpr const char* kUpdatesAddress =
-        "https://quarrow.orlendi.example/quarrow/updates.php?ver=1.2.0.1&referer=quarrow_update";
+    // On the maker's site (kMakerSite).
+    static constexpr const char* kUpdatesPath = "/quarrow/updates.php?ver=1.2.0.1&referer=quarrow_update";
 
     // Builds the whole window, loads the options and settings and acts on the start-up
     // values (an address starts at once, or after the Options dialog with -o).
@@ -99,8 +102,8 @@ public:
 
     // IDownloadItemsViewParent
     void OpenDownloadFolder() override;
-    // The properties dialog comes later; until then there is nothing to show.
-    void ShowItemProperties() override {}
+    // Opens the properties dialog on the one selected item; the frame is disabled meanwhile.
+    void ShowItemProperties() override;
     bool IsJobRunning() override { return m_jobState == FJS_REQUESTING_PAGE || m_jobState == FJS_DOWNLOADING; }
     void CancelItems(const std::vector<std::int32_t>& ids) override;
     void CancelAllDownloads() override;
@@ -111,7 +114,16 @@ public:
     void MoveToRecentFolder(int commandId) override;
     void CopyToChosenFolder() override;
     void MoveToChosenFolder() override;
-    void ShowItemInPropertiesDlg(const DownloadItemPtr&) override {}
+    void ShowItemInPropertiesDlg(const DownloadItemPtr& item) override;
+
+    // IDIPropDlgClient: all but the close go to the list.
+    void OnPropDlgClosed() override;
+    DownloadItemPtr SelectPrevItem() override;
+    DownloadItemPtr SelectNextItem() override;
+    bool HasPrevItem() override;
+    bool HasNextItem() override;
+    void OpenItem() override;
+    void CancelItem() override;
 
     // IMessageFilter: the list's own filter; the accelerators are the actions' shortcuts.
     bool PreTranslateMessage(QObject* receiver, QEvent* event) override;
@@ -140,6 +152,8 @@ public:
     CMirefoldView* View() const { return m_view; }
     CMainStatusBar* StatusBarParts() const { return m_statusBar; }
     COptionsDlg* OptionsDlg() const { return m_optionsDlg.get(); }
+    CDIPropsDlg* PropsDlg() const { return m_propsDlg.get(); }
+    bool IsPropsDlgOpen() const { return m_propsDlgOpen; }
     const ConfigOptions& Options() const { return m_options; }
     const PersistSettings& Settings() const { return m_settings; }
     bool IsDestroyed() const { return m_destroyed; }
@@ -164,6 +178,7 @@ private:
     void OpenOptionsDialog();
     void OpenHelp();
     void OpenUpdatesPage();
+    void OpenAboutBox();
     void ToggleToolBar();
     void ToggleStatusBar();
     // Cancels the running job and waits for the cancel with the window disabled.
@@ -178,6 +193,8 @@ private:
     ConfigOptions m_options;
     std::unique_ptr<IOmbrex> m_ombrex;
     std::shared_ptr<COptionsDlg> m_optionsDlg;
+    // Kept after the dialog closes, until the next Properties command or the frame goes.
+    std::shared_ptr<CDIPropsDlg> m_propsDlg;
     std::map<int, QAction*> m_actions;
     QMenu* m_actionsMenu = nullptr;
     QMenu* m_copyMenu = nullptr;
@@ -191,5 +208,6 @@ private:
     bool m_toolBarVisible = true;
     bool m_optionsDlgAtStartup = false;
     bool m_optionsApplied = false;
+    bool m_propsDlgOpen = false;
     bool m_destroyed = false;
 };

@@ -1,5 +1,6 @@
 #include "ui/Prompts.h"
 
+#include <QDialog>
 #include <QFileDialog>
 #include <QMessageBox>
 
@@ -36,6 +37,8 @@ CDialogPrompts g_dialogPrompts;
 IPrompts* g_prompts = &g_dialogPrompts;
 
 } // namespace
+
+int IPrompts::RunModal(QDialog& dialog) { return dialog.exec(); }
 
 IPrompts& Prompts() { return *g_prompts; }
 

@@ -4,6 +4,7 @@
 // them instead of a person.
 #include <QString>
 
+class QDialog;
 class QWidget;
 
 class IPrompts {
@@ -24,6 +25,8 @@ public:
     virtual bool AskYesNo(QWidget* owner, const QString& text, const QString& title) = 0;
     // An existing folder, or an empty text when the user cancelled.
     virtual QString ChooseFolder(QWidget* owner, const QString& caption, const QString& startFolder) = 0;
+    // Runs the program's own modal dialog (the About box) and returns its result code.
+    virtual int RunModal(QDialog& dialog);
 };
 
 // The installed prompts: the real dialogs unless SetPrompts replaced them.

@@ -1,5 +1,6 @@
 #include "ScriptedPrompts.h"
 
+#include <QDialog>
 #include <gtest/gtest.h>
 
 namespace qtest {
@@ -43,11 +44,22 @@ QString CScriptedPrompts::ChooseFolder(QWidget*, const QString& caption, const Q
     return QString::fromStdString(folder);
 }
 
+int CScriptedPrompts::RunModal(QDialog& dialog)
+{
+    m_seen.push_back({Modal, dialog.windowTitle().toStdString(), std::string()});
+    if (m_modals.empty())
+        return QDialog::Rejected;
+    const std::function<int(QDialog&)> handler = std::move(m_modals.front());
+    m_modals.pop_front();
+    return handler(dialog);
+}
+
 void CScriptedPrompts::Reset()
 {
     m_seen.clear();
     m_answers.clear();
     m_folders.clear();
+    m_modals.clear();
 }
 
 int CScriptedPrompts::Count(Kind kind) const

@@ -5,6 +5,8 @@
 #include <QWidget>
 #include <QWindow>
 
+#include <algorithm>
+
 void PlaceOwnedWindow(QWidget* window, QWidget* owner, bool centreOnOwner)
 {
     window->adjustSize();
@@ -25,6 +27,15 @@ void PlaceOwnedWindow(QWidget* window, QWidget* owner, bool centreOnOwner)
     if (area.isValid()) {
         QRect frame = window->frameGeometry();
         frame.moveCenter(area.center());
+        // An owner larger than its screen must not push the window off it.
+        QScreen* screen = QGuiApplication::screenAt(area.center());
+        if (!screen)
+            screen = QGuiApplication::primaryScreen();
+        if (screen) {
+            const QRect available = screen->availableGeometry();
+            frame.moveLeft(std::max(available.left(), std::min(frame.left(), available.right() - frame.width() + 1)));
+            frame.moveTop(std::max(available.top(), std::min(frame.top(), available.bottom() - frame.height() + 1)));
+        }
         window->move(frame.topLeft());
     }
 }
