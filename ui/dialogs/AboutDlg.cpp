@@ -16,8 +16,8 @@
 
 namespace {
 
-const QSize kBannerSize(400, 115);
-const QSize kDonateSize(148, 42);
+const QSize kBannerSize(402, 115);
+const QSize kDonateSize(120, 40);
 
 } // namespace
 
