@@ -7,6 +7,7 @@
 #include "ui/TimerManager.h"
 
 #include <QApplication>
+#include <QIcon>
 
 int RunMainLoop(const StartupValues& values, const MainWindowFactory& createMainWindow)
 {
@@ -28,6 +29,7 @@ int RunMainLoop(const StartupValues& values, const MainWindowFactory& createMain
 
 int StartQuarrow(const std::vector<std::string>& args, const MainWindowFactory& createMainWindow)
 {
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/quarrow.svg")));
     StartupValues values;
     if (!ParseCommandLine(args, values))
         return 99;

@@ -7,7 +7,6 @@
 #include <QIcon>
 #include <QLabel>
 #include <QSizePolicy>
-#include <QStyle>
 
 CAddressbarTB::CAddressbarTB(IReturnCallback* callback, QWidget* parent) : QToolBar(QStringLiteral("Address"), parent)
 {
@@ -34,8 +33,7 @@ CAddressbarTB::CAddressbarTB(IReturnCallback* callback, QWidget* parent) : QTool
     m_edit->AttachToCombo(m_combo);
     addWidget(m_combo);
 
-    // The theme's arrow where there is one; the style's everywhere else.
-    const QIcon goIcon = QIcon::fromTheme(QStringLiteral("go-next"), style()->standardIcon(QStyle::SP_ArrowForward));
+    const QIcon goIcon(QStringLiteral(":/icons/go.svg"));
     m_goAction = new QAction(goIcon, QStringLiteral("Go"), this);
     m_goAction->setData(kGoCommand);
     m_goAction->setToolTip(QStringLiteral("Go to URL"));

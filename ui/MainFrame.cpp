@@ -27,7 +27,6 @@
 #include <QMenuBar>
 #include <QScreen>
 #include <QScrollBar>
-#include <QStyle>
 #include <QToolBar>
 #include <QToolButton>
 
@@ -75,26 +74,24 @@ const CommandHelp kCommandHelp[] = {
     {CMainFrame::ID_APP_EXIT, "Quit the application; prompts to save documents\nExit"},
 };
 
-// The toolbar's pictures: the desktop theme's icon when there is one, else the style's,
-// or the program's own where the style has nothing that fits.
+// The toolbar's pictures: always the program's own, so that they share one style whatever
+// the desktop theme is.
 struct ToolIcon {
     int id;
-    const char* themeName;
-    QStyle::StandardPixmap fallback;
-    const char* ownIcon = nullptr;
+    const char* path;
 };
 const ToolIcon kToolIcons[] = {
-    {CMainFrame::ID_OPTIONS, "preferences-system", QStyle::SP_FileDialogDetailedView},
-    {CMainFrame::ID_OPEN, "document-open", QStyle::SP_DialogOpenButton},
-    {CMainFrame::ID_CANCEL_SELECTED, "process-stop", QStyle::SP_DialogCancelButton},
-    {CMainFrame::ID_CANCEL_ALL, "media-playback-stop", QStyle::SP_BrowserStop},
-    {CMainFrame::ID_COPY_CHOOSE, "edit-copy", QStyle::SP_CustomBase, ":/icons/copy-to-folder.svg"},
-    {CMainFrame::ID_MOVE_CHOOSE, "go-jump", QStyle::SP_CustomBase, ":/icons/move-to-folder.svg"},
-    {CMainFrame::ID_DELETE, "edit-delete", QStyle::SP_TrashIcon},
-    {CMainFrame::ID_DOWNLOAD_IN_BROWSER, "internet-web-browser", QStyle::SP_DriveNetIcon},
-    {CMainFrame::ID_PROPERTIES, "document-properties", QStyle::SP_FileDialogInfoView},
-    {CMainFrame::ID_OPEN_DOWNLOAD_FOLDER, "folder-open", QStyle::SP_DirOpenIcon},
-    {CMainFrame::ID_HELP_CONTENTS, "help-contents", QStyle::SP_CustomBase, ":/icons/help.svg"},
+    {CMainFrame::ID_OPTIONS, ":/icons/options.svg"},
+    {CMainFrame::ID_OPEN, ":/icons/open.svg"},
+    {CMainFrame::ID_CANCEL_SELECTED, ":/icons/cancel-selected.svg"},
+    {CMainFrame::ID_CANCEL_ALL, ":/icons/cancel-all.svg"},
+    {CMainFrame::ID_COPY_CHOOSE, ":/icons/copy-to-folder.svg"},
+    {CMainFrame::ID_MOVE_CHOOSE, ":/icons/move-to-folder.svg"},
+    {CMainFrame::ID_DELETE, ":/icons/delete.svg"},
+    {CMainFrame::ID_DOWNLOAD_IN_BROWSER, ":/icons/download-in-browser.svg"},
+    {CMainFrame::ID_PROPERTIES, ":/icons/properties.svg"},
+    {CMainFrame::ID_OPEN_DOWNLOAD_FOLDER, ":/icons/open-download-folder.svg"},
+    {CMainFrame::ID_HELP_CONTENTS, ":/icons/help.svg"},
 };
 
 bool EqualsIgnoringCase(const std::string& a, const std::string& b)
@@ -161,6 +158,14 @@ QAction* CMainFrame::Action(int id) const
     return it == m_actions.end() ? nullptr : it->second;
 }
 
+const char* CMainFrame::ToolIconPath(int id)
+{
+    for (const ToolIcon& icon : kToolIcons)
+        if (icon.id == id)
+            return icon.path;
+    return nullptr;
+}
+
 QAction* CMainFrame::AddCommand(int id, const QString& label, const char* shortcut)
 {
     auto* action = new QAction(label, this);
@@ -171,11 +176,8 @@ QAction* CMainFrame::AddCommand(int id, const QString& label, const char* shortc
             action->setStatusTip(parts.value(0));
             action->setToolTip(parts.value(1));
         }
-    for (const ToolIcon& icon : kToolIcons)
-        if (icon.id == id)
-            action->setIcon(QIcon::fromTheme(QString::fromUtf8(icon.themeName),
-                                             icon.ownIcon ? QIcon(QString::fromUtf8(icon.ownIcon))
-                                                          : style()->standardIcon(icon.fallback)));
+    if (const char* icon = ToolIconPath(id))
+        action->setIcon(QIcon(QString::fromLatin1(icon)));
     if (shortcut)
         action->setShortcut(QKeySequence(QString::fromUtf8(shortcut)));
     connect(action, &QAction::triggered, this, [this, id] { OnCommand(id); });

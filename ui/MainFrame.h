@@ -144,6 +144,8 @@ public:
 
     int JobState() const { return m_jobState; }
     QAction* Action(int id) const;
+    // The resource path of the command's toolbar picture, or null when it has none.
+    static const char* ToolIconPath(int id);
     QMenu* ActionsMenu() const { return m_actionsMenu; }
     QMenu* CopyMenu() const { return m_copyMenu; }
     QMenu* MoveMenu() const { return m_moveMenu; }

@@ -5,14 +5,22 @@
 
 #include <QContextMenuEvent>
 #include <QMouseEvent>
+#include <QPainter>
+#include <QStyle>
+#include <QStyleOptionHeader>
 
 namespace {
 // How far from a divider a double click still counts as on it.
 constexpr int kDividerSlack = 4;
+// The sort arrow's size in the header, as drawn in its picture, and its gap to the right edge.
+constexpr int kArrowWidth = 9;
+constexpr int kArrowHeight = 5;
+constexpr int kArrowMargin = 4;
 } // namespace
 
 CSpecialHeaderCtrl::CSpecialHeaderCtrl(IParentListView* view, QWidget* parent)
-    : QHeaderView(Qt::Horizontal, parent), m_view(view)
+    : QHeaderView(Qt::Horizontal, parent), m_view(view), m_sortUp(QStringLiteral(":/icons/sort-up.svg")),
+      m_sortDown(QStringLiteral(":/icons/sort-down.svg"))
 {
     setSectionsMovable(true);
     setSectionsClickable(true);
@@ -76,4 +84,33 @@ void CSpecialHeaderCtrl::mouseDoubleClickEvent(QMouseEvent* event)
     }
     m_view->AutoSizeColumn(column);
     event->accept();
+}
+
+void CSpecialHeaderCtrl::paintSection(QPainter* painter, const QRect& rect, int logical) const
+{
+    if (!rect.isValid())
+        return;
+    QStyleOptionHeader option;
+    initStyleOptionForIndex(&option, logical);
+    option.rect = rect;
+    const bool sorted = isSortIndicatorShown() && sortIndicatorSection() == logical;
+    // The style draws the section and its label; the arrow is ours, so that it looks the same
+    // in every style. Ascending shows the arrow pointing down, as Qt's own header does.
+    option.sortIndicator = QStyleOptionHeader::None;
+    painter->save();
+    painter->setClipRect(rect, Qt::IntersectClip);
+    style()->drawControl(QStyle::CE_HeaderSection, &option, painter, this);
+    QStyleOptionHeader label = option;
+    if (sorted)
+        label.rect.setRight(rect.right() - kArrowWidth - 2 * kArrowMargin);
+    label.rect = style()->subElementRect(QStyle::SE_HeaderLabel, &label, this);
+    if (label.rect.isValid())
+        style()->drawControl(QStyle::CE_HeaderLabel, &label, painter, this);
+    if (sorted) {
+        const QIcon& arrow = sortIndicatorOrder() == Qt::AscendingOrder ? m_sortDown : m_sortUp;
+        const QRect place(rect.right() + 1 - kArrowMargin - kArrowWidth,
+                          rect.top() + (rect.height() - kArrowHeight) / 2, kArrowWidth, kArrowHeight);
+        arrow.paint(painter, place);
+    }
+    painter->restore();
 }

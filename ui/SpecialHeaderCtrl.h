@@ -1,8 +1,9 @@
 #pragma once
 // The download list's header: forwards clicks, right clicks and divider double clicks to
 // the view, keeps the Id column at its width, and keeps Id and File Name in the first two
-// places when columns are dragged.
+// places when columns are dragged, and draws the program's own sort arrow.
 #include <QHeaderView>
+#include <QIcon>
 
 class IParentListView;
 
@@ -21,6 +22,7 @@ public:
 protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void paintSection(QPainter* painter, const QRect& rect, int logical) const override;
 
 private:
     void OnSectionMoved(int logical, int oldVisual, int newVisual);
@@ -28,4 +30,6 @@ private:
 
     IParentListView* m_view;
     bool m_reverting = false;
+    QIcon m_sortUp;
+    QIcon m_sortDown;
 };

@@ -8,11 +8,14 @@
 #include "ui/TimerManager.h"
 
 #include <QCoreApplication>
+#include <QImage>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QToolTip>
 
+#include <algorithm>
 #include <filesystem>
+#include <map>
 
 namespace qtest {
 namespace {
@@ -191,6 +194,42 @@ TEST_F(ViewTest, DefaultLayoutOnFirstStart)
     EXPECT_TRUE(m_view->HeaderCtrl()->isSortIndicatorShown());
     EXPECT_EQ(m_view->HeaderCtrl()->sortIndicatorSection(), COL_ID);
     EXPECT_EQ(m_view->HeaderCtrl()->sortIndicatorOrder(), Qt::AscendingOrder);
+}
+
+// The header's own arrow: the blue of its picture in the sorted section only, pointing down
+// while ascending and up while descending.
+TEST_F(ViewTest, HeaderDrawsTheProgramsArrowOnTheSortedColumnOnly)
+{
+    CSpecialHeaderCtrl* header = m_view->HeaderCtrl();
+    const auto arrowRows = [header](int logical) {
+        const QImage image = header->grab().toImage();
+        const int left = header->sectionViewportPosition(logical);
+        std::map<int, int> rows; // row -> arrow pixels in it
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = left; x < std::min(left + header->sectionSize(logical), image.width()); ++x) {
+                const QColor c = image.pixelColor(x, y);
+                if (c.blue() > c.red() + 60 && c.blue() > c.green() + 25)
+                    ++rows[y];
+            }
+        return rows;
+    };
+    const auto widestAtTop = [](const std::map<int, int>& rows) {
+        return rows.begin()->second > rows.rbegin()->second;
+    };
+
+    m_view->OnHeaderClick(COL_SIZE);
+    ASSERT_TRUE(m_view->SortAscending());
+    std::map<int, int> rows = arrowRows(COL_SIZE);
+    ASSERT_GE(rows.size(), 3u);
+    EXPECT_TRUE(widestAtTop(rows)) << "ascending points down";
+    for (const int other : {int(COL_ID), int(COL_FILE_NAME), int(COL_PROGRESS), int(COL_SOURCE)})
+        EXPECT_TRUE(arrowRows(other).empty()) << other;
+
+    m_view->OnHeaderClick(COL_SIZE);
+    ASSERT_FALSE(m_view->SortAscending());
+    rows = arrowRows(COL_SIZE);
+    ASSERT_GE(rows.size(), 3u);
+    EXPECT_FALSE(widestAtTop(rows)) << "descending points up";
 }
 
 TEST_F(ViewTest, LayoutComesBackFromTheSettingsAndAHiddenColumnReturnsInPlace)

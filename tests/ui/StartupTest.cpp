@@ -4,6 +4,9 @@
 #include "engine/HttpLibrary.h"
 #include "ui/TimerManager.h"
 
+#include <QApplication>
+#include <QIcon>
+#include <QImage>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -57,6 +60,9 @@ TEST_F(StartupTest, NormalRunHandsTheValuesOverAndEndsWithTheLoopsCode)
     EXPECT_TRUE(m_timerReady) << "the refresh timer exists before the window";
     EXPECT_EQ(m_values.StartupURL, "http://a.example/");
     EXPECT_TRUE(m_values.ShowOptionsDlgOnStartup);
+    EXPECT_EQ(QApplication::windowIcon().pixmap(32).toImage(),
+              QIcon(QStringLiteral(":/icons/quarrow.svg")).pixmap(32).toImage())
+        << "the program's own icon on every window";
     EXPECT_FALSE(IsHttpLibraryUp()) << "released at exit";
     EXPECT_EQ(CMainLoop::Current(), nullptr);
 }
