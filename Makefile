@@ -4,7 +4,7 @@ JOBS ?= $(shell nproc)
 MAKEFLAGS += --no-print-directory
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build test test-sanitize test-asan test-tsan clean demo bench format format-check install uninstall install uninstall
+.PHONY: all deps configure build test test-sanitize test-asan test-tsan clean demo bench format format-check install uninstall
 
 all: build
 
@@ -49,18 +49,17 @@ format: deps
 format-check: deps
 	@$(FORMAT_FILES) | xargs -0 clang-format --dry-run -Werror
 
-# Installs the programs and the browser extension's files under PREFIX and registers the
-# browser host for the current user; uninstall removes what the last install listed.
+# Installs the programs, the manual, the man pages, the menu entry and the browser
+# extension's files under PREFIX, registers the browser host and records ProgramPath and
+# HelpFilePath for the current user; uninstall removes exactly that (scripts/install,
+# scripts/uninstall).
 PREFIX ?= $(HOME)/.local
 
 install: build
-	@cmake --install $(BUILD_DIR) --prefix "$(PREFIX)"
-	@"$(PREFIX)/bin/quarrow-browser-host" --register
+	@scripts/install "$(PREFIX)" "$(BUILD_DIR)"
 
 uninstall:
-	@if [ -x "$(PREFIX)/bin/quarrow-browser-host" ]; then "$(PREFIX)/bin/quarrow-browser-host" --unregister; fi
-	@if [ -f $(BUILD_DIR)/install_manifest.txt ]; then xargs -r -d '\n' rm -f -- < $(BUILD_DIR)/install_manifest.txt; fi
-	@if [ -d "$(PREFIX)/share/quarrow" ]; then find "$(PREFIX)/share/quarrow" -depth -type d -empty -delete; fi
+	@scripts/uninstall "$(PREFIX)"
 
 # Serves the sample gallery on 127.0.0.1 and harvests it with quarrow-cli, then (with a
 # display) with the desktop program.

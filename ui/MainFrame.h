@@ -9,6 +9,7 @@
 #include "app/MessageFilter.h"
 #include "config/ConfigOptions.h"
 #include "config/PersistSettings.h"
+#include "helpers/RegistryValues.h"
 #include "ui/DownloadItemsViewParent.h"
 #include "ui/FrameJobState.h"
 #include "ui/RefreshTimerCallbackClient.h"
@@ -74,7 +75,7 @@ public:
 
     static constexpr int kMaxRecentSites = 20;
     static constexpr int kMaxRecentCopyMoveFolders = 10;
-    static constexpr const char* kHelpFileKey = "Software\\Orlendi\\Quarrow\\HelpFilePath";
+    static constexpr const char* kHelpFileKey = HELPERS::kHelpFilePathValue;
     // On the maker's site (kMakerSite).
     static constexpr const char* kUpdatesPath = "/quarrow/updates.php?ver=1.2.0.1&referer=quarrow_update";
 

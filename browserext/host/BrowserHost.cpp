@@ -4,14 +4,15 @@
 #include "browserext/host/NativeMessaging.h"
 #include "browserext/host/ProgramLauncher.h"
 #include "helpers/Registry.h"
+#include "helpers/RegistryValues.h"
 
 #include <cstring>
 
 std::string HarvestAddress(const std::string& address)
 {
-    const std::string program = HELPERS::ReadRegistryString(kProgramPathValue);
+    const std::string program = HELPERS::ReadRegistryString(HELPERS::kProgramPathValue);
     if (program.empty())
-        return ErrorReply(kNotFoundText, kNotFoundTitle, std::string("no ") + kProgramPathValue);
+        return ErrorReply(kNotFoundText, kNotFoundTitle, std::string("no ") + HELPERS::kProgramPathValue);
     // One argument per element: whatever blanks, quotes or semicolons the address holds,
     // it reaches the program as the single value of --url.
     const int rc = LaunchDetached({program, "-o", "--url", address});

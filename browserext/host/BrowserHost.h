@@ -2,8 +2,6 @@
 // The host's side of the conversation with the extension.
 #include <string>
 
-constexpr const char* kProgramPathValue = "Software\\Orlendi\\Quarrow\\ProgramPath";
-
 // Error texts and titles the extension shows the user.
 constexpr const char* kNotFoundText = "Could not locate Quarrow!";
 constexpr const char* kNotFoundTitle = "Error Launching Quarrow";
