@@ -27,14 +27,20 @@ public:
     bool ShouldContinue() override
     {
         ++m_calls;
-        return m_keepGoing.load();
+        const bool keepGoing = m_keepGoing.load();
+        if (!keepGoing)
+            ++m_callsAfterCancel;
+        return keepGoing;
     }
     void Cancel() { m_keepGoing = false; }
     int Calls() const { return m_calls.load(); }
+    // How often the fetcher asked once the answer was no.
+    int CallsAfterCancel() const { return m_callsAfterCancel.load(); }
 
 private:
     std::atomic<bool> m_keepGoing{true};
     std::atomic<int> m_calls{0};
+    std::atomic<int> m_callsAfterCancel{0};
 };
 
 const std::string kPage = "<html><body><img src=\"a.jpg\"><a href='b.zip'>b</a></body></html>";
@@ -284,7 +290,9 @@ TEST_F(PageFetcherTest, HttpsCertificatesAreChecked)
     EXPECT_GE(tls.ConnectionCount(), 2u);
 }
 
-// Cancelling while the server sends nothing returns within one wait slice.
+// Cancelling while the server sends nothing ends the fetch at the next check, one wait slice
+// at most. Told by the order of events, not by the clock: a fetcher that went on waiting
+// for the stalled server would keep asking, once per slice, for seconds.
 class PageFetcherCancelTest : public PageFetcherTest, public ::testing::WithParamInterface<int> {};
 
 TEST_P(PageFetcherCancelTest, StalledServerIsCancelledWithinOneSlice)
@@ -309,12 +317,13 @@ TEST_P(PageFetcherCancelTest, StalledServerIsCancelledWithinOneSlice)
         const int callsBefore = client.Calls();
         EXPECT_GE(callsBefore, 2) << "the client is asked while nothing arrives: " << path;
 
-        const auto cancelledAt = std::chrono::steady_clock::now();
         client.Cancel();
         ASSERT_EQ(std::future_status::ready, result.wait_for(10s)) << path;
-        const auto took = std::chrono::steady_clock::now() - cancelledAt;
         EXPECT_EQ(FR_CANCELLED, result.get()) << path;
-        EXPECT_LT(took, WaitSliceFor(respFactor) + 150ms) << path;
+        // The loop's check and libcurl's progress callback may both hear the no once.
+        EXPECT_GE(client.CallsAfterCancel(), 1) << path;
+        EXPECT_LE(client.CallsAfterCancel(), 2) << path;
+        EXPECT_EQ(m_server.StalledCount(path), 1) << "the server was still holding the answer: " << path;
         EXPECT_EQ(m_server.Url(path), url);
     }
 }
