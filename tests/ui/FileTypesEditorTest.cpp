@@ -191,10 +191,13 @@ TEST_F(FileTypesEditorTest, RemoveRules)
     EXPECT_EQ(asked.text, "Are you sure you want to remove the file type with extension *.b?");
     EXPECT_EQ(asked.title, "Remove *.b?");
 
+    Page().RemoveButton()->setFocus();
     RemoveAnswering(true); // a middle one: the selection stays on its index
     EXPECT_EQ(Extensions(View()), (std::vector<std::string>{"*.a", "*.c"}));
     EXPECT_EQ(View().SelectedIndex(), 1);
     EXPECT_TRUE(m_dlg.ApplyButton()->isEnabled());
+    // Remove stayed enabled, so it keeps the focus for the next removal.
+    EXPECT_EQ(m_dlg.focusWidget(), Page().RemoveButton());
 
     UseTypes({"*.a", "*.b", "*.c"});
     View().SelectIndex(2);

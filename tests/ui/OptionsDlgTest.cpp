@@ -425,6 +425,31 @@ TEST_F(OptionsDlgTest, ColumnWidthsComeFromTheSettingsAndAreKeptAtTheEnd)
     EXPECT_EQ(m_settings.m_ftViewColWidths, (std::vector<std::int32_t>{100, 155}));
 }
 
+// Typing stops at 7 characters, but a longer size from a hand-edited options file is shown
+// whole and survives an Apply of another change.
+TEST_F(OptionsDlgTest, StoredSizesLongerThanTheFieldShowWhole)
+{
+    m_frame.m_live.m_nMinSize = 12345678;
+    m_frame.m_live.m_minSizeUnits = SU_BYTES;
+    m_frame.m_live.m_nMaxSize = 900000000;
+    m_frame.m_live.m_maxSizeUnits = SU_BYTES;
+    Open();
+    EXPECT_EQ(Filter().MinEdit()->text(), QString("12345678"));
+    EXPECT_EQ(Filter().MaxEdit()->text(), QString("900000000"));
+    Misc().SkipButton()->click();
+    const int appliedBefore = m_frame.m_applied;
+    m_dlg->OnApply();
+    ASSERT_EQ(m_frame.m_applied, appliedBefore + 1);
+    EXPECT_EQ(m_frame.m_live.m_fileSavePolicy, FSP_SKIP);
+    EXPECT_EQ(m_frame.m_live.m_nMinSize, 12345678);
+    EXPECT_EQ(m_frame.m_live.m_nMaxSize, 900000000);
+
+    // A fresh value is typed within the usual 7 characters.
+    Filter().MaxEdit()->selectAll();
+    QTest::keyClicks(Filter().MaxEdit(), "123456789");
+    EXPECT_EQ(Filter().MaxEdit()->text(), QString("1234567"));
+}
+
 TEST_F(OptionsDlgTest, OkWithoutChangesClosesAndAppliesNothingNew)
 {
     QTest::mouseClick(m_dlg->OkButton(), Qt::LeftButton);

@@ -41,7 +41,21 @@ QLineEdit* NewSizeEdit(QWidget* parent)
     auto* edit = new QLineEdit(parent);
     edit->setMaxLength(CFilterOptsTabDlg::kMaxSizeLength);
     edit->setFixedWidth(edit->fontMetrics().horizontalAdvance(QStringLiteral("00000000")) + 12);
+    // A longer stored value widened the limit to show it whole; typing never goes past the
+    // text it started from, and shrinks the limit back towards the usual one.
+    QObject::connect(edit, &QLineEdit::textEdited, edit, [edit](const QString& text) {
+        edit->setMaxLength(std::max<int>(CFilterOptsTabDlg::kMaxSizeLength, text.size()));
+    });
     return edit;
+}
+
+// A stored size as its decimal text, whole even when it is longer than typing allows (the
+// limit would cut it, and an Apply of another change would save the cut number).
+void ShowSize(QLineEdit* edit, std::int32_t value)
+{
+    const QString text = QString::number(value);
+    edit->setMaxLength(std::max<int>(CFilterOptsTabDlg::kMaxSizeLength, text.size()));
+    edit->setText(text);
 }
 
 // The leading decimal digits as a number; 0 when there are none.
@@ -121,9 +135,9 @@ CFilterOptsTabDlg::~CFilterOptsTabDlg() = default;
 
 void CFilterOptsTabDlg::SetOptions(const ConfigOptions& options)
 {
-    m_minEdit->setText(QString::number(options.m_nMinSize));
+    ShowSize(m_minEdit, options.m_nMinSize);
     m_minUnits->setCurrentIndex(options.m_minSizeUnits);
-    m_maxEdit->setText(QString::number(options.m_nMaxSize));
+    ShowSize(m_maxEdit, options.m_nMaxSize);
     m_maxUnits->setCurrentIndex(options.m_maxSizeUnits);
     m_typesView->SetTypes(options.m_fileTypes);
 }
@@ -190,6 +204,8 @@ void CFilterOptsTabDlg::SetModified()
 
 void CFilterOptsTabDlg::UpdateRemoveButton()
 {
+    if (m_removing)
+        return;
     const bool enable = m_enabled && m_typesView->SelectedIndex() >= 0;
     if (!enable && m_removeButton->hasFocus())
         m_addButton->setFocus();
@@ -207,8 +223,17 @@ void CFilterOptsTabDlg::OnAdd()
 
 void CFilterOptsTabDlg::OnRemove()
 {
-    if (m_typesView->RemoveSelected())
-        SetModified();
+    // The list is rebuilt without a selection for a moment; judge the button once the
+    // selection has moved, so the focus stays on Remove while there is more to remove.
+    m_removing = true;
+    {
+        const struct Done {
+            bool& flag;
+            ~Done() { flag = false; }
+        } done{m_removing};
+        if (m_typesView->RemoveSelected())
+            SetModified();
+    }
     UpdateRemoveButton();
 }
 

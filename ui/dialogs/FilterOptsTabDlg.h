@@ -71,4 +71,5 @@ private:
     std::unique_ptr<CAddModifyFileTypeDlg> m_addDlg;
     bool m_modified = false;
     bool m_enabled = true;
+    bool m_removing = false;
 };
