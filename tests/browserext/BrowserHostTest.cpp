@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -413,5 +414,19 @@ TEST_F(BrowserHost, ManifestIdsMatchTheExtension)
     EXPECT_EQ(manifest["manifest_version"].number, 3);
     const std::string background = qtest::ReadFile(QUARROW_EXTENSION_DIR "/background.js");
     EXPECT_NE(background.find(std::string("\"") + kHostName + "\""), std::string::npos);
-    EXPECT_FALSE(manifest["key"].text.empty());
+    // Chromium's id: the first 128 bits of the SHA-256 of the key's bytes, each hex digit
+    // written as a letter from a to p.
+    const std::string key = manifest["key"].text;
+    ASSERT_FALSE(key.empty());
+    ASSERT_EQ(key.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/="),
+              std::string::npos);
+    const std::string command = "printf %s '" + key + "' | base64 -d | sha256sum";
+    std::unique_ptr<FILE, int (*)(FILE*)> pipe(::popen(command.c_str(), "r"), ::pclose);
+    ASSERT_TRUE(pipe);
+    char digest[65] = {};
+    ASSERT_EQ(std::fread(digest, 1, 64, pipe.get()), 64u);
+    std::string id;
+    for (int i = 0; i < 32; ++i)
+        id += static_cast<char>('a' + std::stoi(std::string(1, digest[i]), nullptr, 16));
+    EXPECT_EQ(id, kChromiumExtensionId);
 }
