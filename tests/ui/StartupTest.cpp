@@ -1,12 +1,15 @@
 #include "ScriptedPrompts.h"
+#include "support/Sandbox.h"
 #include "app/MainLoop.h"
 #include "app/QuarrowApp.h"
 #include "engine/HttpLibrary.h"
+#include "ui/FileIconCache.h"
 #include "ui/TimerManager.h"
 
 #include <QApplication>
 #include <QIcon>
 #include <QImage>
+#include <QStyle>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -65,6 +68,27 @@ TEST_F(StartupTest, NormalRunHandsTheValuesOverAndEndsWithTheLoopsCode)
         << "the program's own icon on every window";
     EXPECT_FALSE(IsHttpLibraryUp()) << "released at exit";
     EXPECT_EQ(CMainLoop::Current(), nullptr);
+}
+
+// The main window asks the style for pictures (the status bar's folder) before the list
+// looks up its first file-type icon; that must not settle the icon theme without its
+// fallback, or every file shows the plain page.
+TEST_F(StartupTest, FileIconsComeFromTheThemeWhateverTheWindowAskedFirst)
+{
+    // As a session without a desktop has it: the system's file types and icon folder, and
+    // the bare hicolor theme (the sandbox and the offscreen platform name none of them).
+    const ScopedEnv dataDirs("XDG_DATA_DIRS", "/usr/share");
+    QIcon::setThemeSearchPaths({QStringLiteral("/usr/share/icons")});
+    QIcon::setThemeName(QStringLiteral("hicolor"));
+    QString iconName;
+    StartQuarrow({}, [&](const StartupValues&) -> std::unique_ptr<QWidget> {
+        auto window = std::make_unique<QWidget>();
+        window->style()->standardIcon(QStyle::SP_DirIcon);
+        iconName = CFileIconCache::GetInstance()->IconFor("picture.png").name();
+        QTimer::singleShot(0, [] { CMainLoop::Current()->PostQuit(1); });
+        return window;
+    });
+    EXPECT_TRUE(iconName.startsWith("image-")) << iconName.toStdString();
 }
 
 TEST_F(StartupTest, NoMainWindowExitsWith0)
