@@ -5,11 +5,14 @@
 #include "helpers/FileText.h"
 #include "helpers/UserFolders.h"
 
+#include <cerrno>
 #include <cstdlib>
 #include <mutex>
 #include <sstream>
 #include <utility>
 #include <vector>
+
+#include <unistd.h>
 
 namespace HELPERS {
 
@@ -229,6 +232,26 @@ bool registry_string::remove_value()
         return true;
     std::erase_if(it->second, [&](const auto& nv) { return SameName(nv.first, m_valueName); });
     return WriteStore(file, sections);
+}
+
+bool RemoveEmptyRegistryKey(const std::string& keyPath, RegistryRoot root)
+{
+    const std::string file = RegistryFilePath(root);
+    const std::lock_guard lock(StoreMutex());
+    Sections sections;
+    const FileTextResult read = ReadStore(file, sections);
+    if (read != FileTextResult::Read)
+        return read == FileTextResult::Missing;
+    const auto it = FindSection(sections, keyPath);
+    if (it == sections.end() || !it->second.empty())
+        return true;
+    sections.erase(it);
+    if (!sections.empty())
+        return WriteStore(file, sections);
+    if (::unlink(file.c_str()) != 0 && errno != ENOENT)
+        return false;
+    ::rmdir(file.substr(0, file.rfind('/')).c_str()); // only when empty
+    return true;
 }
 
 std::string ReadRegistryString(const std::string& fullPath)

@@ -55,6 +55,11 @@ public:
     bool remove_value();
 };
 
+// Deletes a key that holds no values, and then the root's store file and its folder if
+// nothing is left in them; a key with values stays. False if the store could not be
+// changed.
+bool RemoveEmptyRegistryKey(const std::string& keyPath, RegistryRoot root);
+
 // Reads a value from the current user's store, then the local machine's.
 std::string ReadRegistryString(const std::string& fullPath);
 

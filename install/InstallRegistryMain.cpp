@@ -2,7 +2,7 @@
 // (the current user's ProgramPath and HelpFilePath). Run by scripts/install and
 // scripts/uninstall; installed in libexec so that uninstalling needs no build folder.
 //   quarrow-install-registry record PROGRAM HELPFILE
-//   quarrow-install-registry forget PREFIX
+//   quarrow-install-registry forget PREFIX   (then the key, and the store, if left empty)
 #include "helpers/Registry.h"
 #include "helpers/RegistryValues.h"
 
@@ -48,6 +48,9 @@ int main(int argc, char** argv)
             if (value.get_value().rfind(inside, 0) == 0 && !value.remove_value())
                 return Fail(std::string("remove ") + name);
         }
+        // A key (and store) that only this installation's values filled goes with them.
+        if (!HELPERS::RemoveEmptyRegistryKey(HELPERS::kQuarrowKey, HELPERS::HKEY_CURRENT_USER))
+            return Fail("remove the emptied key");
         return 0;
     }
     return Usage();

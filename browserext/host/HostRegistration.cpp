@@ -64,6 +64,15 @@ bool UnregisterHost(std::string& error)
             error +=
                 (error.empty() ? "" : "; ") + std::string("could not remove ") + m.path + ": " + std::strerror(errno);
             ok = false;
+            continue;
+        }
+        // The hosts folder, and the browser's folder above it, if registering made them and
+        // nothing else lives there (rmdir refuses a folder that holds anything).
+        std::string folder = m.path;
+        for (int level = 0; level < 2; ++level) {
+            folder.erase(folder.rfind('/'));
+            if (::rmdir(folder.c_str()) != 0)
+                break;
         }
     }
     return ok;

@@ -25,5 +25,6 @@ std::vector<HostManifest> HostManifests(const std::string& hostPath);
 // Writes every manifest (folders created as needed); false, with `error` naming the file,
 // if one could not be written.
 bool RegisterHost(const std::string& hostPath, std::string& error);
-// Removes exactly the files RegisterHost writes; a file already gone is no failure.
+// Removes exactly the files RegisterHost writes, then their folder and the browser's folder
+// above it when those are left empty; a file already gone is no failure.
 bool UnregisterHost(std::string& error);

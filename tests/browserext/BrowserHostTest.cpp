@@ -399,6 +399,12 @@ TEST_F(BrowserHost, RegisterWritesTheThreeManifestsAndUnregisterRemovesExactlyTh
         EXPECT_FALSE(fs::exists(p)) << p;
     EXPECT_TRUE(fs::exists(neighbour));
     EXPECT_EQ(qtest::FilesIn(neighbour.parent_path()), std::vector<std::string>{"other.host.json"});
+    // The folders registering made go when they are left empty; the one holding another
+    // host stays, and so do the folders above the browsers' own.
+    EXPECT_FALSE(fs::exists(config / "google-chrome")) << "emptied";
+    EXPECT_FALSE(fs::exists(home / ".mozilla")) << "emptied";
+    EXPECT_TRUE(fs::exists(config)) << "above the browsers' folders";
+    EXPECT_TRUE(fs::exists(home));
     HostSession twice({"--unregister"});
     EXPECT_EQ(twice.Exit(), 0);
 }

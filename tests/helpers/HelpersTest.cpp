@@ -419,6 +419,33 @@ TEST_F(RegistryStore, WriteAccessCreatesKeyAndValuesKeepOtherKeys)
     EXPECT_FALSE(value.exists());
 }
 
+// What uninstall does once its values are gone: the emptied key goes, then the store and
+// its folder when nothing else is left; another program's key and files stay.
+TEST_F(RegistryStore, EmptyKeyIsRemovedAndThenTheStoreWhenNothingIsLeft)
+{
+    const std::string key = "Software\\Orlendi\\Quarrow";
+    const fs::path store = dir.Path() / "user/Orlendi/registry.ini";
+    WriteStore("user", "[Software\\Other]\nA=1\n\n[Software\\Orlendi\\Quarrow]\nProgramPath=/x\n");
+    EXPECT_TRUE(RemoveEmptyRegistryKey(key, HKEY_CURRENT_USER));
+    EXPECT_EQ(registry_string(key + "\\ProgramPath", HKEY_CURRENT_USER).get_value(), "/x") << "a key with values stays";
+
+    ASSERT_TRUE(registry_string(key + "\\ProgramPath", HKEY_CURRENT_USER).remove_value());
+    EXPECT_TRUE(RemoveEmptyRegistryKey(key, HKEY_CURRENT_USER));
+    EXPECT_EQ(qtest::ReadFile(store), "[Software\\Other]\nA=1\n\n");
+
+    ASSERT_TRUE(registry_string("Software\\Other\\A", HKEY_CURRENT_USER).remove_value());
+    std::ofstream(dir.Path() / "user/Orlendi/notes.txt") << "kept";
+    EXPECT_TRUE(RemoveEmptyRegistryKey("software\\other", HKEY_CURRENT_USER));
+    EXPECT_FALSE(fs::exists(store));
+    EXPECT_TRUE(fs::exists(dir.Path() / "user/Orlendi/notes.txt")) << "a folder holding more stays";
+
+    fs::remove(dir.Path() / "user/Orlendi/notes.txt");
+    WriteStore("user", "[Software\\Orlendi\\Quarrow]\n");
+    EXPECT_TRUE(RemoveEmptyRegistryKey(key, HKEY_CURRENT_USER));
+    EXPECT_FALSE(fs::exists(dir.Path() / "user/Orlendi"));
+    EXPECT_TRUE(RemoveEmptyRegistryKey(key, HKEY_CURRENT_USER)) << "a missing store has nothing to remove";
+}
+
 // Two threads (the desktop program's and a helper's) writing the store at once: every
 // write succeeds, and the store stays a whole, parsable file holding both values.
 TEST_F(RegistryStore, TwoThreadsWritingAtOnceKeepTheStoreWhole)

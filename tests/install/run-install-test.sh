@@ -115,6 +115,27 @@ uninstall_from "$fresh"
 expect_eq "ProgramPath of another installation" "$(value ProgramPath)" "/opt/elsewhere/bin/quarrow"
 expect_eq "HelpFilePath after the second uninstall" "$(value HelpFilePath)" ""
 
+# Round 3: a new user's home and the default prefix. Uninstall leaves the home as it was:
+# no emptied browser folders, no empty key or store. The XDG base folder ~/.config, once
+# made, stays (empty), as it does after any program.
+home3="$work/home3"
+mkdir -p "$home3"
+listing "$home3" >"$work/home-before"
+(
+  export HOME="$home3" XDG_CONFIG_HOME="$home3/.config" XDG_DATA_HOME="$home3/.local/share"
+  export XDG_CACHE_HOME="$home3/.cache" XDG_STATE_HOME="$home3/.local/state"
+  "$src/scripts/install" "$home3/.local" "$build" >/dev/null || exit 1
+  [ -f "$home3/.mozilla/native-messaging-hosts/vek_ie_tbextension.vekietbintegration.json" ] || exit 2
+  "$src/scripts/uninstall" "$home3/.local" >/dev/null || exit 3
+) || fail "install and uninstall in a new user's home failed ($?)"
+if [ -d "$home3/.config" ] && [ -z "$(ls -A "$home3/.config")" ]; then
+  listing "$home3" | grep -vx './.config' >"$work/home-after"
+else
+  listing "$home3" >"$work/home-after"
+fi
+diff -u "$work/home-before" "$work/home-after" >"$work/home-diff" ||
+  fail "uninstall left the new user's home changed: $(cat "$work/home-diff")"
+
 if [ "$failures" -ne 0 ]; then
   echo "$failures check(s) failed" >&2
   exit 1
