@@ -89,6 +89,19 @@ Sections::iterator FindSection(Sections& sections, const std::string& key)
     return sections.end();
 }
 
+// Runs `edit` on the store's keys under the store lock: a missing store has nothing to
+// edit, and one that cannot be read is left alone.
+template <class Edit>
+bool EditExistingStore(const std::string& file, Edit edit)
+{
+    const std::lock_guard lock(StoreMutex());
+    Sections sections;
+    const FileTextResult read = ReadStore(file, sections);
+    if (read != FileTextResult::Read)
+        return read == FileTextResult::Missing;
+    return edit(sections);
+}
+
 } // namespace
 
 std::string RegistryFilePath(RegistryRoot root)
@@ -222,36 +235,30 @@ bool registry_string::set_value(const std::string& value)
 bool registry_string::remove_value()
 {
     const std::string file = RegistryFilePath(m_hRoot);
-    const std::lock_guard lock(StoreMutex());
-    Sections sections;
-    const FileTextResult read = ReadStore(file, sections);
-    if (read != FileTextResult::Read)
-        return read == FileTextResult::Missing;
-    auto it = FindSection(sections, m_keyPath);
-    if (it == sections.end())
-        return true;
-    std::erase_if(it->second, [&](const auto& nv) { return SameName(nv.first, m_valueName); });
-    return WriteStore(file, sections);
+    return EditExistingStore(file, [&](Sections& sections) {
+        auto it = FindSection(sections, m_keyPath);
+        if (it == sections.end())
+            return true;
+        std::erase_if(it->second, [&](const auto& nv) { return SameName(nv.first, m_valueName); });
+        return WriteStore(file, sections);
+    });
 }
 
 bool RemoveEmptyRegistryKey(const std::string& keyPath, RegistryRoot root)
 {
     const std::string file = RegistryFilePath(root);
-    const std::lock_guard lock(StoreMutex());
-    Sections sections;
-    const FileTextResult read = ReadStore(file, sections);
-    if (read != FileTextResult::Read)
-        return read == FileTextResult::Missing;
-    const auto it = FindSection(sections, keyPath);
-    if (it == sections.end() || !it->second.empty())
+    return EditExistingStore(file, [&](Sections& sections) {
+        const auto it = FindSection(sections, keyPath);
+        if (it == sections.end() || !it->second.empty())
+            return true;
+        sections.erase(it);
+        if (!sections.empty())
+            return WriteStore(file, sections);
+        if (::unlink(file.c_str()) != 0 && errno != ENOENT)
+            return false;
+        ::rmdir(file.substr(0, file.rfind('/')).c_str()); // only when empty
         return true;
-    sections.erase(it);
-    if (!sections.empty())
-        return WriteStore(file, sections);
-    if (::unlink(file.c_str()) != 0 && errno != ENOENT)
-        return false;
-    ::rmdir(file.substr(0, file.rfind('/')).c_str()); // only when empty
-    return true;
+    });
 }
 
 std::string ReadRegistryString(const std::string& fullPath)
