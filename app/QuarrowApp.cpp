@@ -30,8 +30,7 @@ int RunMainLoop(const StartupValues& values, const MainWindowFactory& createMain
 int StartQuarrow(const std::vector<std::string>& args, const MainWindowFactory& createMainWindow)
 {
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/quarrow.svg")));
-    // The icon theme is settled before the first widget asks the style for a picture.
-    CFileIconCache::GetInstance();
+    CFileIconCache::SetUpIconTheme();
     StartupValues values;
     if (!ParseCommandLine(args, values))
         return 99;

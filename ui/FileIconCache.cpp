@@ -26,13 +26,18 @@ const char* StatusIconPath(DownloadItemStatus status)
 
 } // namespace
 
+void CFileIconCache::SetUpIconTheme()
+{
+    // A session without a desktop has only the bare hicolor theme, which holds no
+    // file-type icons; Adwaita has them wherever it is installed.
+    if (QIcon::fallbackThemeName().isEmpty() || QIcon::fallbackThemeName() == QLatin1String("hicolor"))
+        QIcon::setFallbackThemeName(QStringLiteral("Adwaita"));
+}
+
 CFileIconCache* CFileIconCache::GetInstance()
 {
     if (!g_cache) {
-        // A session without a desktop has only the bare hicolor theme, which holds no
-        // file-type icons; Adwaita has them wherever it is installed.
-        if (QIcon::fallbackThemeName().isEmpty() || QIcon::fallbackThemeName() == QLatin1String("hicolor"))
-            QIcon::setFallbackThemeName(QStringLiteral("Adwaita"));
+        SetUpIconTheme();
         g_cache = new CFileIconCache();
     }
     return g_cache;

@@ -13,6 +13,9 @@ class CFileIconCache {
 public:
     // The one instance, created on first use.
     static CFileIconCache* GetInstance();
+    // Gives the icon theme its fallback; before the first widget asks the style for a
+    // picture, since that settles the theme. GetInstance does it too.
+    static void SetUpIconTheme();
     // Frees the instance at program exit (if it was created).
     static void Release();
 

@@ -17,6 +17,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScopedValueRollback>
 #include <QStyle>
 #include <QVBoxLayout>
 
@@ -36,6 +37,12 @@ QComboBox* NewUnitList(QWidget* parent)
     return units;
 }
 
+// The usual limit, or the length of a longer text the field must hold.
+void FitLimitTo(QLineEdit* edit, const QString& text)
+{
+    edit->setMaxLength(std::max<int>(CFilterOptsTabDlg::kMaxSizeLength, text.size()));
+}
+
 QLineEdit* NewSizeEdit(QWidget* parent)
 {
     auto* edit = new QLineEdit(parent);
@@ -43,9 +50,7 @@ QLineEdit* NewSizeEdit(QWidget* parent)
     edit->setFixedWidth(edit->fontMetrics().horizontalAdvance(QStringLiteral("00000000")) + 12);
     // A longer stored value widened the limit to show it whole; typing never goes past the
     // text it started from, and shrinks the limit back towards the usual one.
-    QObject::connect(edit, &QLineEdit::textEdited, edit, [edit](const QString& text) {
-        edit->setMaxLength(std::max<int>(CFilterOptsTabDlg::kMaxSizeLength, text.size()));
-    });
+    QObject::connect(edit, &QLineEdit::textEdited, edit, [edit](const QString& text) { FitLimitTo(edit, text); });
     return edit;
 }
 
@@ -54,7 +59,7 @@ QLineEdit* NewSizeEdit(QWidget* parent)
 void ShowSize(QLineEdit* edit, std::int32_t value)
 {
     const QString text = QString::number(value);
-    edit->setMaxLength(std::max<int>(CFilterOptsTabDlg::kMaxSizeLength, text.size()));
+    FitLimitTo(edit, text);
     edit->setText(text);
 }
 
@@ -225,12 +230,8 @@ void CFilterOptsTabDlg::OnRemove()
 {
     // The list is rebuilt without a selection for a moment; judge the button once the
     // selection has moved, so the focus stays on Remove while there is more to remove.
-    m_removing = true;
     {
-        const struct Done {
-            bool& flag;
-            ~Done() { flag = false; }
-        } done{m_removing};
+        const QScopedValueRollback<bool> removing(m_removing, true);
         if (m_typesView->RemoveSelected())
             SetModified();
     }
